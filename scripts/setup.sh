@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Installs what Pellquin needs to build, test and run on Debian 12, when it is missing.
+# Runs as root (or through sudo). Safe to run again.
+set -euo pipefail
+
+packages=(
+    build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+    libgtest-dev libgmock-dev googletest libbenchmark-dev
+    samba samba-dev smbclient libsmbclient-dev
+    libasio-dev
+    qt6-base-dev qt6-base-dev-tools xvfb xauth
+    libcurl4-openssl-dev microsocks
+    procps iproute2 psmisc
+)
+
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then
+    sudo_cmd=(sudo)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "setup: installing ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    "${sudo_cmd[@]}" apt-get update -qq
+    "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# libnetapi reads /etc/samba/smb.conf and refuses to start without it; an empty file will do.
+if [ ! -e /etc/samba/smb.conf ]; then
+    "${sudo_cmd[@]}" mkdir -p /etc/samba
+    "${sudo_cmd[@]}" touch /etc/samba/smb.conf
+fi
+
+# Our private servers bind 127.0.0.x:445; a packaged smbd on 0.0.0.0:445 would take the port.
+if command -v systemctl >/dev/null 2>&1 && systemctl is-active --quiet smbd 2>/dev/null; then
+    echo "setup: stopping the packaged smbd, which holds port 445 on every address"
+    "${sudo_cmd[@]}" systemctl stop smbd || true
+fi

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/net_file_api.h"
+#include "platform/system_info.h"
+#include "platform/universal_names.h"
+
+namespace pellquin {
+
+// The real adapters of this operating system. Each program makes its own.
+
+// Who the network file-management calls authenticate as. On Linux: the user's Kerberos
+// ticket when there is one, else the smbclient-style authentication file `credentialsFile`
+// (empty: the default file under the user's config directory). Windows uses the logon session.
+struct NetCredentials {
+    std::string credentialsFile;
+};
+
+// Returns nullptr and sets *error to a text for the user when the adapter cannot start
+// (for example, a credentials file that others can read).
+std::unique_ptr<NetFileApi> MakeNetFileApi(const NetCredentials& credentials, std::string* error);
+std::unique_ptr<UniversalNames> MakeUniversalNames();
+std::unique_ptr<SystemInfo> MakeSystemInfo();
+
+}  // namespace pellquin

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace pellquin {
+
+// One entry of a level-3 open-file enumeration. Texts are UTF-8 on Linux and in the ANSI
+// code page on Windows, as the rest of the program's strings.
+struct OpenFileEntry {
+    uint32_t id = 0;
+    uint32_t permissions = 0;
+    uint32_t numLocks = 0;
+    std::string pathName;
+    std::string userName;
+};
+
+constexpr uint32_t NET_OK = 0;
+constexpr uint32_t NET_MORE_DATA = 234;
+
+// A server's network file-management interface (share info, open-file enumeration and
+// close). Abstract so that the engine runs against a scripted server in tests.
+// Every call returns a Win32 status code: 0 for success, otherwise the failure's code.
+class NetFileApi {
+public:
+    virtual ~NetFileApi() = default;
+
+    // Level-2 share info. `server` is the bare name (no leading backslashes). On success
+    // *folder holds the share's folder in the server's own form, e.g. "D:\Data".
+    virtual uint32_t ShareGetInfo(const std::string& server, const std::string& share,
+                                  std::string* folder) = 0;
+
+    // One round of a level-3 enumeration of the files whose path begins with `basePath`
+    // (an empty base path: every open file). `server` is the bare name, or nullopt for this
+    // machine. Returns 0 when this round ends the listing, NET_MORE_DATA when the caller must
+    // call again with the same *resumeHandle, or a failure code (then nothing is appended).
+    // The entries of the round are appended to *entries in the server's order.
+    virtual uint32_t FileEnum(const std::optional<std::string>& server,
+                              const std::string& basePath, uint32_t* resumeHandle,
+                              std::vector<OpenFileEntry>* entries) = 0;
+
+    // Closes one open-file handle. `server` is given as NetFileClose takes it: two
+    // backslashes and the name, or nullopt for this machine.
+    virtual uint32_t FileClose(const std::optional<std::string>& server, uint32_t id) = 0;
+};
+
+}  // namespace pellquin

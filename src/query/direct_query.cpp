@@ -1,0 +1,66 @@
+#include "query/direct_query.h"
+
+#include <optional>
+#include <vector>
+
+#include "query/path_resolution.h"
+#include "query/system_error_text.h"
+
+namespace pellquin {
+namespace {
+
+void RecordFailure(TPellquinRequest& request, SystemInfo& system, uint32_t code) {
+    request.ErrorCode = static_cast<int32_t>(code);
+    request.ErrorText = SystemErrorText(system, code);
+}
+
+}  // namespace
+
+bool QueryDirect(TPellquinRequest& request, NetFileApi& netFiles, SystemInfo& system) {
+    return ResolveServerPath(request, netFiles, system) &&
+           EnumOpenFiles(request, netFiles, system);
+}
+
+bool EnumOpenFiles(TPellquinRequest& request, NetFileApi& netFiles, SystemInfo& system) {
+    if (request.Server.size() > MAX_DIRECT_NAME || request.ServerPath.size() > MAX_DIRECT_NAME) {
+        RecordFailure(request, system, ERROR_FILENAME_EXCED_RANGE);
+        return false;
+    }
+    const std::optional<std::string> server =
+        request.IsLocal == 1 ? std::nullopt : std::optional<std::string>(request.Server);
+    uint32_t resume = 0;
+    std::vector<OpenFileEntry> entries;
+    for (;;) {
+        entries.clear();
+        const uint32_t result = netFiles.FileEnum(server, request.ServerPath, &resume, &entries);
+        if (result != NET_OK && result != NET_MORE_DATA) {
+            RecordFailure(request, system, result);
+            return false;
+        }
+        request.Items.reserve(request.Items.size() + entries.size());
+        for (auto& entry : entries) {
+            TPellquinItem item;
+            item.PathName = std::move(entry.pathName);
+            item.UserName = std::move(entry.userName);
+            item.Id = entry.id;
+            item.Permissions = entry.permissions;
+            item.NumLocks = entry.numLocks;
+            request.Items.push_back(std::move(item));
+        }
+        if (result == NET_OK) {
+            return true;
+        }
+    }
+}
+
+uint32_t CloseDirect(TPellquinRequest& request, NetFileApi& netFiles, SystemInfo& system) {
+    const std::optional<std::string> server =
+        request.IsLocal == 1 ? std::nullopt : std::optional<std::string>("\\\\" + request.Server);
+    const uint32_t result = netFiles.FileClose(server, request.FileId);
+    if (result != 0) {
+        request.ErrorText = SystemErrorText(system, result);
+    }
+    return result;
+}
+
+}  // namespace pellquin

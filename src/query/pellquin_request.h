@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "query/pellquin_item.h"
+
+namespace pellquin {
+
+constexpr uint8_t REQUEST_QUERY = 1;
+constexpr uint8_t REQUEST_CLOSE = 2;
+
+// One check or one close, from the user's path to rows or an error text. A request serves
+// exactly one operation. Callers judge the outcome by ErrorText alone: empty means success.
+class TPellquinRequest {
+public:
+    std::string ClientPath;  // the path as the user typed it; never changed by the engine
+    std::string Path;        // in: the path; after resolution: below the share, or the local path
+    std::string Share;
+    std::string ServerPath;  // base path in the server's own terms
+    uint8_t RequestKind = 0;  // REQUEST_QUERY or REQUEST_CLOSE
+    uint32_t FileId = 0;      // close only
+    std::string Server;       // without leading backslashes; empty for a local path
+    std::vector<TPellquinItem> Items;  // owned rows, in arrival order
+    std::string ErrorText;
+    int32_t ErrorCode = 0;  // platform error code or socket error number
+    int32_t IsLocal = 0;
+
+    // Drops every row and empties Path and Server; the other fields keep their values.
+    void ClearResults();
+};
+
+}  // namespace pellquin
