@@ -66,8 +66,8 @@ std::optional<std::string> FromGvfs(const std::string& path) {
     }
     const auto end = path.find('/', at + 1);
     const std::string options =
-        path.substr(at + marker.size(), end == std::string::npos ? std::string::npos
-                                                                 : end - at - marker.size());
+        path.substr(at + marker.size(),
+                    end == std::string::npos ? std::string::npos : end - at - marker.size());
     std::string server;
     std::string share;
     std::istringstream in(options);
@@ -142,10 +142,11 @@ std::optional<std::string> UncNameForMountedPath(const std::string& path,
         }
         const std::string server = source.substr(2, serverEnd - 2);
         const auto shareEnd = source.find('/', serverEnd + 1);
-        const std::string share = source.substr(serverEnd + 1, shareEnd == std::string::npos
-                                                                   ? std::string::npos
-                                                                   : shareEnd - serverEnd - 1);
-        std::string prefix = shareEnd == std::string::npos ? std::string() : source.substr(shareEnd);
+        const std::string share =
+            source.substr(serverEnd + 1, shareEnd == std::string::npos ? std::string::npos
+                                                                       : shareEnd - serverEnd - 1);
+        std::string prefix =
+            shareEnd == std::string::npos ? std::string() : source.substr(shareEnd);
         while (!prefix.empty() && prefix.back() == '/') {
             prefix.pop_back();
         }

@@ -37,9 +37,8 @@ public:
     // machine. Returns 0 when this round ends the listing, NET_MORE_DATA when the caller must
     // call again with the same *resumeHandle, or a failure code (then nothing is appended).
     // The entries of the round are appended to *entries in the server's order.
-    virtual uint32_t FileEnum(const std::optional<std::string>& server,
-                              const std::string& basePath, uint32_t* resumeHandle,
-                              std::vector<OpenFileEntry>* entries) = 0;
+    virtual uint32_t FileEnum(const std::optional<std::string>& server, const std::string& basePath,
+                              uint32_t* resumeHandle, std::vector<OpenFileEntry>* entries) = 0;
 
     // Closes one open-file handle. `server` is given as NetFileClose takes it: two
     // backslashes and the name, or nullopt for this machine.

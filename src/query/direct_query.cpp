@@ -17,8 +17,7 @@ void RecordFailure(TPellquinRequest& request, SystemInfo& system, uint32_t code)
 }  // namespace
 
 bool QueryDirect(TPellquinRequest& request, NetFileApi& netFiles, SystemInfo& system) {
-    return ResolveServerPath(request, netFiles, system) &&
-           EnumOpenFiles(request, netFiles, system);
+    return ResolveServerPath(request, netFiles, system) && EnumOpenFiles(request, netFiles, system);
 }
 
 bool EnumOpenFiles(TPellquinRequest& request, NetFileApi& netFiles, SystemInfo& system) {

@@ -18,10 +18,10 @@ public:
     std::string ClientPath;  // the path as the user typed it; never changed by the engine
     std::string Path;        // in: the path; after resolution: below the share, or the local path
     std::string Share;
-    std::string ServerPath;  // base path in the server's own terms
-    uint8_t RequestKind = 0;  // REQUEST_QUERY or REQUEST_CLOSE
-    uint32_t FileId = 0;      // close only
-    std::string Server;       // without leading backslashes; empty for a local path
+    std::string ServerPath;            // base path in the server's own terms
+    uint8_t RequestKind = 0;           // REQUEST_QUERY or REQUEST_CLOSE
+    uint32_t FileId = 0;               // close only
+    std::string Server;                // without leading backslashes; empty for a local path
     std::vector<TPellquinItem> Items;  // owned rows, in arrival order
     std::string ErrorText;
     int32_t ErrorCode = 0;  // platform error code or socket error number

@@ -5,7 +5,9 @@
 namespace pellquin {
 namespace {
 
-char Lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+char Lower(char c) {
+    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+}
 
 bool MatchesAt(const std::string& text, size_t pos, const std::string& pattern) {
     if (pos + pattern.size() > text.size()) {
@@ -35,7 +37,9 @@ std::string PermissionLetters(uint32_t permissions) {
     return letters;
 }
 
-std::string IdText(uint32_t id) { return std::to_string(static_cast<int32_t>(id)); }
+std::string IdText(uint32_t id) {
+    return std::to_string(static_cast<int32_t>(id));
+}
 
 uint32_t ParseIdText(const std::string& text) {
     size_t i = 0;

@@ -46,8 +46,7 @@ TEST(ResultFormat, ClientRelativeNames) {
         {"E:\\Other\\a", "D:\\Data\\", "\\\\srv\\data", "E:\\Other\\a"},
         // Written with slashes, the user's path stays in that style.
         {"C:\\srv\\data\\sub\\f.txt", "C:\\srv\\data\\", "//host/data", "//host/data/sub/f.txt"},
-        {"C:\\srv\\data\\sub\\f.txt", "C:\\srv\\data\\sub", "/mnt/data/sub",
-         "/mnt/data/sub/f.txt"},
+        {"C:\\srv\\data\\sub\\f.txt", "C:\\srv\\data\\sub", "/mnt/data/sub", "/mnt/data/sub/f.txt"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(ClientRelativeName(c.pathName, c.serverPath, c.clientPath), c.shown)

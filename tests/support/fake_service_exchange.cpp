@@ -11,8 +11,8 @@ void FakeServiceExchange::CloseThroughService(TPellquinRequest& request) {
 }
 
 bool FakeServiceExchange::React(TPellquinRequest& request, bool query) {
-    calls.push_back({request.RequestKind, request.Server, request.Share, request.Path,
-                     request.FileId});
+    calls.push_back(
+        {request.RequestKind, request.Server, request.Share, request.Path, request.FileId});
     switch (reaction) {
         case Reaction::Answer:
             if (query) {

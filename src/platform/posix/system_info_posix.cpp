@@ -68,6 +68,8 @@ public:
 
 }  // namespace
 
-std::unique_ptr<SystemInfo> MakeSystemInfo() { return std::make_unique<SystemInfoPosix>(); }
+std::unique_ptr<SystemInfo> MakeSystemInfo() {
+    return std::make_unique<SystemInfoPosix>();
+}
 
 }  // namespace pellquin

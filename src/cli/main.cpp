@@ -1,0 +1,86 @@
+// pellquin-cli: checks and closes open files from the command line, through the same engine
+// as the desktop program.
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/cli_options.h"
+#include "cli/cli_output.h"
+#include "platform/adapters.h"
+#include "query/mod_pq.h"
+#include "query/service_client.h"
+
+namespace {
+
+// The engine's texts use CR LF between lines, as the desktop shows them; a terminal wants LF.
+std::string ForTerminal(std::string text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            continue;
+        }
+        out += text[i];
+    }
+    return out;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace pellquin;
+    CliOptions options;
+    const std::string problem =
+        ParseCliOptions(std::vector<std::string>(argv + 1, argv + argc), &options);
+    if (!problem.empty()) {
+        std::cerr << "pellquin-cli: " << problem << "\n\n" << CliUsage();
+        return 2;
+    }
+    if (options.command == CliOptions::Command::Help) {
+        std::cout << CliUsage();
+        return 0;
+    }
+
+    std::string error;
+    auto netFiles = MakeNetFileApi(NetCredentials{options.credentialsFile}, &error);
+    if (!netFiles) {
+        std::cerr << "pellquin-cli: " << error << "\n";
+        return 1;
+    }
+    TmodPQ modPQ(std::move(netFiles), MakeUniversalNames(), MakeSystemInfo(),
+                 std::make_unique<ServiceClient>(MakeSystemInfo()));
+
+    try {
+        if (options.command == CliOptions::Command::Check) {
+            TPellquinRequest request;
+            request.ClientPath = request.Path = options.path;
+            request.RequestKind = REQUEST_QUERY;
+            modPQ.QueryOpenFiles(request, options.tryDirect, options.tryService);
+            if (!request.ErrorText.empty()) {
+                std::cerr << ForTerminal(request.ErrorText) << "\n";
+                return 1;
+            }
+            WriteRows(std::cout, request, options.serverRelative, options.format);
+            return 0;
+        }
+        int status = 0;
+        for (const uint32_t id : options.ids) {
+            TPellquinRequest request;
+            request.ClientPath = request.Path = options.path;
+            request.RequestKind = REQUEST_CLOSE;
+            request.FileId = id;
+            modPQ.CloseOpenFile(request, options.tryDirect, options.tryService);
+            if (!request.ErrorText.empty()) {
+                std::cerr << static_cast<int32_t>(id) << ": " << ForTerminal(request.ErrorText)
+                          << "\n";
+                status = 1;
+            } else {
+                std::cout << "closed " << static_cast<int32_t>(id) << "\n";
+            }
+        }
+        return status;
+    } catch (const ServiceReplyError& failure) {
+        std::cerr << failure.what() << "\n";
+        return 1;
+    }
+}

@@ -1,0 +1,60 @@
+#include "cli/cli_output.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace pellquin {
+namespace {
+
+TPellquinRequest TwoRows() {
+    TPellquinRequest request;
+    request.ClientPath = "\\\\srv\\data";
+    request.ServerPath = "C:\\srv\\data\\";
+    TPellquinItem a;
+    a.PathName = "C:\\srv\\data\\Grüße, \"q1\".txt";
+    a.UserName = "pquser";
+    a.Id = 2147483648u;
+    a.Permissions = 3;
+    TPellquinItem b;
+    b.PathName = "C:\\srv\\data\\b";
+    b.UserName = "x";
+    b.Id = 7;
+    b.Permissions = 1;
+    b.NumLocks = 2;
+    request.Items = {a, b};
+    return request;
+}
+
+std::string Write(const TPellquinRequest& request, bool serverRelative, CliOptions::Format format) {
+    std::ostringstream out;
+    WriteRows(out, request, serverRelative, format);
+    return out.str();
+}
+
+TEST(CliOutput, TableAlignsColumnsByCharacters) {
+    EXPECT_EQ(Write(TwoRows(), false, CliOptions::Format::Table),
+              "         ID  File Name                   User Name  # Locks  Permissions\n"
+              "-2147483648  \\\\srv\\data\\Grüße, \"q1\".txt  pquser           0  RW\n"
+              "          7  \\\\srv\\data\\b                x                2  R\n");
+}
+
+TEST(CliOutput, CsvQuotesWhatNeedsIt) {
+    EXPECT_EQ(Write(TwoRows(), true, CliOptions::Format::Csv),
+              "ID,File Name,User Name,# Locks,Permissions\r\n"
+              "-2147483648,\"C:\\srv\\data\\Grüße, \"\"q1\"\".txt\",pquser,0,RW\r\n"
+              "7,C:\\srv\\data\\b,x,2,R\r\n");
+}
+
+TEST(CliOutput, JsonCarriesTheUnsignedIdAndEscapes) {
+    const std::string json = Write(TwoRows(), false, CliOptions::Format::Json);
+    EXPECT_NE(json.find("{\"id\": 2147483648, \"fileName\": "
+                        "\"\\\\\\\\srv\\\\data\\\\Grüße, \\\"q1\\\".txt\""),
+              std::string::npos)
+        << json;
+    EXPECT_NE(json.find("\"permissions\": \"R\", \"permissionBits\": 1}"), std::string::npos);
+    EXPECT_EQ(Write(TPellquinRequest(), false, CliOptions::Format::Json), "[]\n");
+}
+
+}  // namespace
+}  // namespace pellquin
