@@ -1,0 +1,199 @@
+// clang-format off
+#include <cstdint>  // netapi.h uses the fixed-width types without including this
+#include <netapi.h>
+// clang-format on
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+
+#include "platform/adapters.h"
+#include "platform/base_path_match.h"
+#include "platform/credentials_file.h"
+
+namespace pellquin {
+namespace {
+
+constexpr uint32_t PREFERRED_MAX_LENGTH = 2000000;
+
+// libnetapi keeps one context per process (a second init returns the same one) and caches
+// its connections per server with the credentials they were made with. Two adapters would
+// therefore share, and free, each other's context; only one may live at a time.
+std::atomic<bool> g_adapterAlive{false};
+
+std::string WithoutLeadingBackslashes(const std::string& server) {
+    const auto start = server.find_first_not_of('\\');
+    return start == std::string::npos ? std::string() : server.substr(start);
+}
+
+// Holds the stripped name so that the pointer handed to libnetapi stays valid; NULL means
+// this machine.
+class ServerName {
+public:
+    explicit ServerName(const std::optional<std::string>& server)
+        : m_name(server ? std::optional<std::string>(WithoutLeadingBackslashes(*server))
+                        : std::nullopt) {}
+    const char* get() const { return m_name ? m_name->c_str() : nullptr; }
+
+private:
+    std::optional<std::string> m_name;
+};
+
+bool HasKerberosTicket() {
+    const char* cache = std::getenv("KRB5CCNAME");
+    if (cache != nullptr && *cache != '\0') {
+        return true;
+    }
+    struct stat info {};
+    const std::string defaultCache = "/tmp/krb5cc_" + std::to_string(getuid());
+    return stat(defaultCache.c_str(), &info) == 0;
+}
+
+// Samba's libnetapi as the NetFileApi. Samba servers return every open file whatever the
+// base path, so the enumeration applies the base-path rule itself; on servers that filter,
+// that second filter changes nothing.
+class NetFilesPosix : public NetFileApi {
+public:
+    explicit NetFilesPosix(libnetapi_ctx* context) : m_context(context) {}
+
+    ~NetFilesPosix() override {
+        libnetapi_free(m_context);
+        g_adapterAlive = false;
+    }
+
+    uint32_t ShareGetInfo(const std::string& server, const std::string& share,
+                          std::string* folder) override {
+        uint8_t* buffer = nullptr;
+        const std::string name = WithoutLeadingBackslashes(server);
+        const NET_API_STATUS status = NetShareGetInfo(name.c_str(), share.c_str(), 2, &buffer);
+        if (status == 0 && buffer != nullptr) {
+            const auto* info = reinterpret_cast<const SHARE_INFO_2*>(buffer);
+            *folder = info->shi2_path != nullptr ? info->shi2_path : "";
+        }
+        if (buffer != nullptr) {
+            NetApiBufferFree(buffer);
+        }
+        return status;
+    }
+
+    uint32_t FileEnum(const std::optional<std::string>& server, const std::string& basePath,
+                      uint32_t* resumeHandle, std::vector<OpenFileEntry>* entries) override {
+        const ServerName name(server);
+        // This machine's Samba reports its paths as "C:" and the Unix path with '\'.
+        const std::string base = server ? basePath : SambaServerForm(basePath);
+        uint8_t* buffer = nullptr;
+        uint32_t read = 0;
+        uint32_t total = 0;
+        const NET_API_STATUS status =
+            NetFileEnum(name.get(), base.c_str(), nullptr, 3, &buffer, PREFERRED_MAX_LENGTH, &read,
+                        &total, resumeHandle);
+        if ((status == 0 || status == NET_MORE_DATA) && buffer != nullptr) {
+            const auto* files = reinterpret_cast<const FILE_INFO_3*>(buffer);
+            for (uint32_t i = 0; i < read; ++i) {
+                const std::string path = files[i].fi3_pathname ? files[i].fi3_pathname : "";
+                if (!PathIsAtOrBelow(path, base)) {
+                    continue;
+                }
+                OpenFileEntry entry;
+                entry.id = files[i].fi3_id;
+                entry.permissions = files[i].fi3_permissions;
+                entry.numLocks = files[i].fi3_num_locks;
+                entry.pathName = path;
+                entry.userName = files[i].fi3_username ? files[i].fi3_username : "";
+                entries->push_back(std::move(entry));
+            }
+        }
+        if (buffer != nullptr) {
+            NetApiBufferFree(buffer);
+        }
+        return status;
+    }
+
+    uint32_t FileClose(const std::optional<std::string>& server, uint32_t id) override {
+        const ServerName name(server);
+        return NetFileClose(name.get(), id);
+    }
+
+private:
+    libnetapi_ctx* m_context;
+};
+
+// Applies the credentials to a fresh context; returns false and sets *error when they cannot
+// be used.
+bool ApplyCredentials(libnetapi_ctx* context, const NetCredentials& credentials,
+                      std::string* error) {
+    // A file named by the user is meant to be used; otherwise a Kerberos ticket comes first.
+    if (credentials.credentialsFile.empty() && HasKerberosTicket()) {
+        if (libnetapi_set_use_ccache(context) != 0) {
+            *error = "Cannot use the Kerberos ticket cache";
+            return false;
+        }
+        return true;
+    }
+    const bool named = !credentials.credentialsFile.empty();
+    const std::string path =
+        named ? credentials.credentialsFile
+              : DefaultCredentialsPath(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
+    if (path.empty()) {
+        return true;
+    }
+    SmbCredentials smb;
+    switch (LoadCredentialsFile(path, &smb, error)) {
+        case CredentialsLoad::Missing:
+            // No default file: go on without credentials and let the server judge.
+            if (!named) {
+                error->clear();
+                return true;
+            }
+            return false;
+        case CredentialsLoad::Failed:
+            return false;
+        case CredentialsLoad::Loaded:
+            break;
+    }
+    if (libnetapi_set_username(context, smb.user.c_str()) != 0 ||
+        libnetapi_set_password(context, smb.password.c_str()) != 0 ||
+        (!smb.domain.empty() && libnetapi_set_workgroup(context, smb.domain.c_str()) != 0)) {
+        *error = "Cannot use the credentials of " + path;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::unique_ptr<NetFileApi> MakeNetFileApi(const NetCredentials& credentials, std::string* error) {
+    if (g_adapterAlive.exchange(true)) {
+        *error = "Only one network file-management connection may exist in a process";
+        return nullptr;
+    }
+    // libnetapi reads this file (and no other) and prints its complaint when it is missing.
+    struct stat info {};
+    if (stat("/etc/samba/smb.conf", &info) != 0) {
+        g_adapterAlive = false;
+        *error = "Samba's client needs /etc/samba/smb.conf (an empty file will do)";
+        return nullptr;
+    }
+    libnetapi_ctx* context = nullptr;
+    const NET_API_STATUS status = libnetapi_init(&context);
+    if (status != 0 || context == nullptr) {
+        g_adapterAlive = false;
+        *error =
+            "Cannot start Samba's network management client (code " + std::to_string(status) + ")";
+        return nullptr;
+    }
+    // Keep libnetapi's own diagnostics ("session setup failed: ...") out of our output: the
+    // failure reaches the user as a status code.
+    libnetapi_set_debuglevel(context, "0");
+    libnetapi_set_logfile(context, "/dev/null");
+    if (!ApplyCredentials(context, credentials, error)) {
+        libnetapi_free(context);
+        g_adapterAlive = false;
+        return nullptr;
+    }
+    return std::make_unique<NetFilesPosix>(context);
+}
+
+}  // namespace pellquin
