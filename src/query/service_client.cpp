@@ -1,0 +1,161 @@
+#include "query/service_client.h"
+
+#include <cstdio>
+#include <string>
+
+#include "protocol/service_codec.h"
+#include "query/system_error_text.h"
+
+namespace pellquin {
+namespace {
+
+constexpr const char* kClosedGracefully = "Connection Closed Gracefully.";
+constexpr const char* kStreamReadError = "Stream read error";
+
+constexpr uint32_t ERROR_INVALID_NAME = 123;
+constexpr uint32_t ERROR_FILENAME_EXCED_RANGE = 206;
+
+// Closes the connection on every way out of an exchange, exceptions included.
+class ConnectionGuard {
+public:
+    explicit ConnectionGuard(ServiceTransport& transport) : m_transport(transport) {}
+    ~ConnectionGuard() { m_transport.Disconnect(); }
+    ConnectionGuard(const ConnectionGuard&) = delete;
+    ConnectionGuard& operator=(const ConnectionGuard&) = delete;
+
+private:
+    ServiceTransport& m_transport;
+};
+
+}  // namespace
+
+ServiceClient::ServiceClient(std::unique_ptr<SystemInfo> system,
+                             std::unique_ptr<ServiceTransport> transport, uint16_t port,
+                             std::chrono::milliseconds handshakeTimeout,
+                             std::chrono::milliseconds replyTimeout)
+    : m_system(std::move(system)),
+      m_transport(std::move(transport)),
+      m_port(port),
+      m_handshakeTimeout(handshakeTimeout),
+      m_replyTimeout(replyTimeout) {}
+
+ServiceClient::Outcome ServiceClient::Exchange(TPellquinRequest& request,
+                                               std::vector<uint8_t>& body) {
+    ServiceRequestRecord record;
+    record.Server = request.Server;
+    record.Share = request.Share;
+    record.Path = request.Path;
+    record.RequestKind = request.RequestKind;
+    record.FileId = request.FileId;
+    record.UserName = m_system->UserName();
+    record.ComputerName = m_system->ComputerName();
+    const EncodedRecord encoded = EncodeRequestRecord(record);
+    if (!encoded.Ok()) {
+        // Cutting the text would query or close under a different path than the user's.
+        const bool tooLong = encoded.problem == FieldProblem::TooLong;
+        request.ErrorCode =
+            static_cast<int32_t>(tooLong ? ERROR_FILENAME_EXCED_RANGE : ERROR_INVALID_NAME);
+        request.ErrorText = SystemErrorText(*m_system, static_cast<uint32_t>(request.ErrorCode));
+        if (request.ErrorText.empty()) {
+            // An empty text would read as success to every caller.
+            request.ErrorText =
+                tooLong ? "The filename or extension is too long"
+                        : "The filename, directory name, or volume label syntax is incorrect";
+        }
+        return Outcome::NotSent;
+    }
+
+    ConnectionGuard guard(*m_transport);
+    const auto socketError = [&request](const TransportStatus& status) {
+        if (status.kind == TransportStatus::Kind::Closed) {
+            throw ServiceReplyError(kClosedGracefully);
+        }
+        char text[64];
+        std::snprintf(text, sizeof text, "Socket Error # %d\r\n", status.code);
+        request.ErrorCode = status.code;
+        request.ErrorText = text + status.message;
+        return Outcome::SocketError;
+    };
+
+    // An empty server is a local path: the service of this machine answers for it.
+    const std::string host = request.Server.empty() ? "localhost" : request.Server;
+    TransportStatus status = m_transport->Connect(host, m_port);
+    if (status.Ok()) {
+        status = m_transport->WriteLine("Request");
+    }
+    std::string answer;
+    if (status.Ok()) {
+        status = m_transport->ReadLine(answer, m_handshakeTimeout);
+    }
+    if (!status.Ok()) {
+        return socketError(status);
+    }
+    if (answer != "OK") {
+        return Outcome::Declined;
+    }
+
+    status = m_transport->WriteInt32BE(static_cast<int32_t>(kRequestRecordSize));
+    if (status.Ok()) {
+        status = m_transport->Write(encoded.bytes.data(), encoded.bytes.size());
+    }
+    int32_t length = 0;
+    if (status.Ok()) {
+        status = m_transport->ReadInt32BE(length, m_replyTimeout);
+    }
+    if (!status.Ok()) {
+        return socketError(status);
+    }
+    // Refused unread: a negative or absurd length is no reply this client could use, and
+    // allocating for it would let any peer exhaust memory.
+    if (length < 0 || static_cast<uint32_t>(length) > kMaxReplyLength) {
+        throw ServiceReplyError(kStreamReadError);
+    }
+    status = m_transport->ReadExact(body, static_cast<size_t>(length), m_replyTimeout);
+    if (!status.Ok()) {
+        return socketError(status);
+    }
+    return Outcome::Reply;
+}
+
+bool ServiceClient::QueryThroughService(TPellquinRequest& request) {
+    std::vector<uint8_t> body;
+    const Outcome outcome = Exchange(request, body);
+    if (outcome != Outcome::Reply) {
+        return outcome == Outcome::SocketError;
+    }
+    DecodedQueryReply reply = DecodeQueryReply(body.data(), body.size());
+    if (!reply.headerOk) {
+        throw ServiceReplyError(kStreamReadError);
+    }
+    request.ClearResults();
+    request.ErrorText = reply.header.ErrorText;
+    request.ServerPath = reply.header.BasePath;
+    for (ServiceReplyRow& row : reply.rows) {
+        TPellquinItem item;
+        item.PathName = std::move(row.PathName);
+        item.UserName = std::move(row.UserName);
+        item.Id = row.Id;
+        item.Permissions = row.Permissions;
+        item.NumLocks = row.NumLocks;
+        request.Items.push_back(std::move(item));
+    }
+    if (!reply.ok) {
+        throw ServiceReplyError(kStreamReadError);
+    }
+    return false;
+}
+
+void ServiceClient::CloseThroughService(TPellquinRequest& request) {
+    std::vector<uint8_t> body;
+    if (Exchange(request, body) != Outcome::Reply) {
+        return;
+    }
+    ByteReader reader(body);
+    const ServiceReplyHeader header = DecodeReplyHeader(reader);
+    if (!reader.Ok()) {
+        throw ServiceReplyError(kStreamReadError);
+    }
+    request.ErrorText = header.ErrorText;
+}
+
+}  // namespace pellquin
