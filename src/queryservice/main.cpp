@@ -1,0 +1,132 @@
+// PellquinService: answers open-file queries and close requests for this machine's file
+// server on behalf of users without administrative rights there.
+
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/adapters.h"
+#include "platform/system_directory.h"
+#include "queryservice/canned_net_file_api.h"
+#include "queryservice/own_server_net_file_api.h"
+#include "queryservice/query_server.h"
+#include "queryservice/request_handler.h"
+#include "queryservice/service_config.h"
+#include "queryservice/service_host.h"
+#include "queryservice/service_log.h"
+
+namespace pellquin {
+namespace {
+
+// The server being run, for the stop request that arrives on another thread.
+class RunningServer {
+public:
+    void Set(QueryServer* server) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_server = server;
+        if (m_server != nullptr && m_stopRequested) {
+            m_server->Stop();
+        }
+    }
+    void Stop() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stopRequested = true;
+        if (m_server != nullptr) {
+            m_server->Stop();
+        }
+    }
+
+private:
+    std::mutex m_mutex;
+    QueryServer* m_server = nullptr;
+    bool m_stopRequested = false;
+};
+
+// Builds everything and serves until stopped. The network client is made here, after any
+// detaching, because it may start threads of its own.
+int Serve(const ServiceConfig& config, const ReadyReport& ready, RunningServer& running) {
+    const std::string logDirectory =
+        config.logDirectory.empty() ? SystemDirectory() : config.logDirectory;
+    auto log = std::make_unique<ServiceLog>(logDirectory);
+    ServiceLog* logView = log.get();
+
+    std::unique_ptr<NetFileApi> netFiles;
+    if (config.cannedRows >= 0) {
+        netFiles = std::make_unique<CannedNetFileApi>(static_cast<uint32_t>(config.cannedRows),
+                                                      config.cannedDelayMs);
+    } else {
+        std::string error;
+        netFiles = MakeNetFileApi(NetCredentials{config.credentialsFile}, &error);
+        if (!netFiles) {
+            logView->Note("cannot start: " + error);
+            ready(false, error);
+            return 1;
+        }
+    }
+    HandlerPolicy policy;
+    policy.allowedClients = config.allowedClients;
+    policy.refuseClose = config.refuseClose;
+    auto handler = std::make_unique<RequestHandler>(
+        std::make_unique<OwnServerNetFileApi>(std::move(netFiles), config.sambaServer),
+        MakeSystemInfo(), std::move(policy), std::move(log));
+
+    QueryServer server(config, std::move(handler));
+    std::string error;
+    if (!server.Listen(&error)) {
+        logView->Note("cannot start: " + error);
+        ready(false, error);
+        return 1;
+    }
+    const std::string where = config.listenAddress + " port " + std::to_string(server.Port());
+    if (!logView->Note("service started on " + where)) {
+        std::fprintf(stderr, "PellquinService: cannot write the log %s\n",
+                     logView->FilePath().c_str());
+    }
+    ready(true, where);
+    running.Set(&server);
+    server.Run(true);
+    running.Set(nullptr);
+    logView->Note("service stopped");
+    return 0;
+}
+
+}  // namespace
+}  // namespace pellquin
+
+int main(int argc, char** argv) {
+    using namespace pellquin;
+    ServiceOptions options;
+    std::string error;
+    if (!ParseServiceOptions(std::vector<std::string>(argv + 1, argv + argc), &options, &error)) {
+        std::fprintf(stderr, "PellquinService: %s\n%s", error.c_str(), ServiceUsage().c_str());
+        return 2;
+    }
+    if (options.help) {
+        std::printf("%s", ServiceUsage().c_str());
+        return 0;
+    }
+    ServiceConfig config;
+    if (!LoadServiceConfig(options, &config, &error)) {
+        std::fprintf(stderr, "PellquinService: %s\n", error.c_str());
+        return 2;
+    }
+    RunningServer running;
+    if (options.foreground) {
+        return Serve(
+            config,
+            [](bool ok, const std::string& message) {
+                if (ok) {
+                    std::printf("PellquinService: listening on %s\n", message.c_str());
+                } else {
+                    std::fprintf(stderr, "PellquinService: %s\n", message.c_str());
+                }
+                std::fflush(stdout);
+            },
+            running);
+    }
+    return RunAsSystemService(
+        [&config, &running](const ReadyReport& ready) { return Serve(config, ready, running); },
+        [&running] { running.Stop(); });
+}

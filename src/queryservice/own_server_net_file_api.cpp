@@ -1,0 +1,33 @@
+#include "queryservice/own_server_net_file_api.h"
+
+#include "platform/base_path_match.h"
+
+namespace pellquin {
+
+OwnServerNetFileApi::OwnServerNetFileApi(std::unique_ptr<NetFileApi> inner, std::string server)
+    : m_inner(std::move(inner)), m_server(std::move(server)) {}
+
+uint32_t OwnServerNetFileApi::ShareGetInfo(const std::string& /*server*/, const std::string& share,
+                                           std::string* folder) {
+    return m_inner->ShareGetInfo(m_server, share, folder);
+}
+
+uint32_t OwnServerNetFileApi::FileEnum(const std::optional<std::string>& server,
+                                       const std::string& basePath, uint32_t* resumeHandle,
+                                       std::vector<OpenFileEntry>* entries) {
+    if (m_server.empty()) {
+        return m_inner->FileEnum(std::nullopt, basePath, resumeHandle, entries);
+    }
+    // A local path names a file of this machine in its own form; a named server expects
+    // the form its file server reports, which the adapter makes only for this machine.
+    const std::string base = server ? basePath : SambaServerForm(basePath);
+    return m_inner->FileEnum(m_server, base, resumeHandle, entries);
+}
+
+uint32_t OwnServerNetFileApi::FileClose(const std::optional<std::string>& /*server*/, uint32_t id) {
+    const std::optional<std::string> own =
+        m_server.empty() ? std::nullopt : std::optional<std::string>("\\\\" + m_server);
+    return m_inner->FileClose(own, id);
+}
+
+}  // namespace pellquin

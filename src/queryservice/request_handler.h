@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/net_file_api.h"
+#include "platform/system_info.h"
+#include "queryservice/service_log.h"
+
+namespace pellquin {
+
+// What the service refuses beyond the protocol. Both off by default.
+struct HandlerPolicy {
+    std::vector<std::string> allowedClients;  // exact addresses; empty: everyone
+    bool refuseClose = false;
+};
+
+// Answers one request record with a reply body: a query through the same engine and
+// resolution rules as a direct query (so base path and rows match one), a close through the
+// same direct close, and refusals as error texts the client shows. Logs every request.
+//
+// Not thread-safe: the network calls allow one context per process, so the service calls
+// this from its single engine thread.
+class RequestHandler {
+public:
+    // `log` may be null (no log).
+    RequestHandler(std::unique_ptr<NetFileApi> netFiles, std::unique_ptr<SystemInfo> system,
+                   HandlerPolicy policy, std::unique_ptr<ServiceLog> log);
+
+    // The reply body (without its length prefix) for `record` from the client at `peer`.
+    // Any bytes are answered: a record that cannot be read gets an error reply.
+    std::vector<uint8_t> Handle(const std::string& peer, const uint8_t* record, size_t size);
+
+    ServiceLog* Log() { return m_log.get(); }
+
+private:
+    std::unique_ptr<NetFileApi> m_netFiles;
+    std::unique_ptr<SystemInfo> m_system;
+    HandlerPolicy m_policy;
+    std::unique_ptr<ServiceLog> m_log;
+};
+
+}  // namespace pellquin

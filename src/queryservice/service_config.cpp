@@ -1,0 +1,267 @@
+#include "queryservice/service_config.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace pellquin {
+namespace {
+
+std::string Trim(const std::string& text) {
+    const char* blanks = " \t\r\n";
+    const size_t first = text.find_first_not_of(blanks);
+    if (first == std::string::npos) {
+        return std::string();
+    }
+    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
+bool ParseUnsigned(const std::string& text, unsigned long long max, unsigned long long* value) {
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) {
+        return false;
+    }
+    errno = 0;
+    const unsigned long long parsed = std::strtoull(text.c_str(), nullptr, 10);
+    if (errno != 0 || parsed > max) {
+        return false;
+    }
+    *value = parsed;
+    return true;
+}
+
+bool ParsePort(const std::string& text, int* port) {
+    unsigned long long value = 0;
+    if (!ParseUnsigned(text, 65535, &value) || value == 0) {
+        return false;
+    }
+    *port = static_cast<int>(value);
+    return true;
+}
+
+bool ParseBool(const std::string& text, bool* value) {
+    if (text == "yes" || text == "true" || text == "1" || text == "on") {
+        *value = true;
+        return true;
+    }
+    if (text == "no" || text == "false" || text == "0" || text == "off") {
+        *value = false;
+        return true;
+    }
+    return false;
+}
+
+std::vector<std::string> SplitList(const std::string& text) {
+    std::vector<std::string> items;
+    std::string item;
+    std::istringstream stream(text);
+    while (std::getline(stream, item, ',')) {
+        item = Trim(item);
+        if (!item.empty()) {
+            items.push_back(item);
+        }
+    }
+    return items;
+}
+
+// "ROWS" or "ROWS:DELAY_MS".
+bool ParseCanned(const std::string& text, int* rows, uint32_t* delayMs) {
+    const size_t colon = text.find(':');
+    unsigned long long count = 0;
+    unsigned long long delay = 0;
+    if (!ParseUnsigned(text.substr(0, colon), 1000000, &count)) {
+        return false;
+    }
+    if (colon != std::string::npos && !ParseUnsigned(text.substr(colon + 1), 600000, &delay)) {
+        return false;
+    }
+    *rows = static_cast<int>(count);
+    *delayMs = static_cast<uint32_t>(delay);
+    return true;
+}
+
+bool ApplySetting(const std::string& key, const std::string& value, ServiceConfig* config) {
+    unsigned long long number = 0;
+    if (key == "listen") {
+        config->listenAddress = value;
+        return !value.empty();
+    }
+    if (key == "port") {
+        int port = 0;
+        if (!ParsePort(value, &port)) {
+            return false;
+        }
+        config->port = static_cast<uint16_t>(port);
+        return true;
+    }
+    if (key == "samba_server") {
+        config->sambaServer = value;
+        return true;
+    }
+    if (key == "credentials_file") {
+        config->credentialsFile = value;
+        return true;
+    }
+    if (key == "log_dir") {
+        config->logDirectory = value;
+        return true;
+    }
+    if (key == "allow_clients") {
+        config->allowedClients = SplitList(value);
+        return true;
+    }
+    if (key == "refuse_close") {
+        return ParseBool(value, &config->refuseClose);
+    }
+    if (key == "max_connections") {
+        if (!ParseUnsigned(value, 100000, &number) || number == 0) {
+            return false;
+        }
+        config->maxConnections = static_cast<size_t>(number);
+        return true;
+    }
+    if (key == "io_timeout_ms") {
+        if (!ParseUnsigned(value, 3600000, &number) || number == 0) {
+            return false;
+        }
+        config->ioTimeoutMs = static_cast<uint32_t>(number);
+        return true;
+    }
+    if (key == "canned_engine") {
+        return ParseCanned(value, &config->cannedRows, &config->cannedDelayMs);
+    }
+    return false;
+}
+
+bool IsKnownKey(const std::string& key) {
+    static const char* const keys[] = {
+        "listen",        "port",         "samba_server",    "credentials_file", "log_dir",
+        "allow_clients", "refuse_close", "max_connections", "io_timeout_ms",    "canned_engine"};
+    for (const char* known : keys) {
+        if (key == known) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+bool ParseServiceConfig(const std::string& text, ServiceConfig* config, std::string* error) {
+    std::istringstream stream(text);
+    std::string line;
+    int number = 0;
+    while (std::getline(stream, line)) {
+        ++number;
+        const size_t hash = line.find('#');
+        if (hash != std::string::npos) {
+            line.erase(hash);
+        }
+        line = Trim(line);
+        if (line.empty()) {
+            continue;
+        }
+        const size_t equals = line.find('=');
+        if (equals == std::string::npos) {
+            *error = "line " + std::to_string(number) + ": expected key = value";
+            return false;
+        }
+        const std::string key = Trim(line.substr(0, equals));
+        const std::string value = Trim(line.substr(equals + 1));
+        if (!IsKnownKey(key)) {
+            *error = "line " + std::to_string(number) + ": unknown setting '" + key + "'";
+            return false;
+        }
+        if (!ApplySetting(key, value, config)) {
+            *error =
+                "line " + std::to_string(number) + ": bad value for " + key + ": '" + value + "'";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ParseServiceOptions(const std::vector<std::string>& args, ServiceOptions* options,
+                         std::string* error) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--foreground") {
+            options->foreground = true;
+            continue;
+        }
+        if (arg == "--help" || arg == "-h") {
+            options->help = true;
+            continue;
+        }
+        const bool takesValue = arg == "--listen" || arg == "--port" || arg == "--config" ||
+                                arg == "--log-dir" || arg == "--canned-engine";
+        if (!takesValue) {
+            *error = "unknown option '" + arg + "'";
+            return false;
+        }
+        if (i + 1 >= args.size() || args[i + 1].empty()) {
+            *error = arg + " needs a value";
+            return false;
+        }
+        const std::string& value = args[++i];
+        if (arg == "--listen") {
+            options->listenAddress = value;
+        } else if (arg == "--port") {
+            if (!ParsePort(value, &options->port)) {
+                *error = "bad port '" + value + "'";
+                return false;
+            }
+        } else if (arg == "--config") {
+            options->configFile = value;
+        } else if (arg == "--log-dir") {
+            options->logDirectory = value;
+        } else if (!ParseCanned(value, &options->cannedRows, &options->cannedDelayMs)) {
+            *error = "bad value for --canned-engine '" + value + "'";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool LoadServiceConfig(const ServiceOptions& options, ServiceConfig* config, std::string* error) {
+    const bool named = !options.configFile.empty();
+    const std::string path = named ? options.configFile : kDefaultConfigFile;
+    std::ifstream file(path, std::ios::binary);
+    if (file) {
+        std::ostringstream text;
+        text << file.rdbuf();
+        if (!ParseServiceConfig(text.str(), config, error)) {
+            *error = path + ": " + *error;
+            return false;
+        }
+    } else if (named) {
+        *error = path + ": cannot be read";
+        return false;
+    }
+    if (!options.listenAddress.empty()) {
+        config->listenAddress = options.listenAddress;
+    }
+    if (options.port > 0) {
+        config->port = static_cast<uint16_t>(options.port);
+    }
+    if (!options.logDirectory.empty()) {
+        config->logDirectory = options.logDirectory;
+    }
+    if (options.cannedRows >= 0) {
+        config->cannedRows = options.cannedRows;
+        config->cannedDelayMs = options.cannedDelayMs;
+    }
+    return true;
+}
+
+std::string ServiceUsage() {
+    return "Usage: PellquinService [--foreground] [--config FILE] [--listen ADDR] [--port N]\n"
+           "                       [--log-dir DIR]\n"
+           "Answers open-file queries and close requests for this machine's file server on\n"
+           "TCP port 8021. Without --foreground it detaches and runs as a daemon.\n"
+           "Default configuration file: " +
+           std::string(kDefaultConfigFile) + "\n";
+}
+
+}  // namespace pellquin
