@@ -3,10 +3,12 @@
 #include <netapi.h>
 // clang-format on
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 
 #include "platform/adapters.h"
@@ -41,6 +43,37 @@ private:
     std::optional<std::string> m_name;
 };
 
+// libnetapi prints some failures ("session setup failed: NT_STATUS_LOGON_FAILURE") with
+// printf, whatever its debug level; the caller gets them as status codes, and a command-line
+// program's stdout must carry its results only. So stdout points at /dev/null while a call
+// runs. Calls come from one thread, as the engine makes them.
+class StdoutMuted {
+public:
+    StdoutMuted() {
+        std::fflush(stdout);
+        m_saved = dup(STDOUT_FILENO);
+        const int devNull = open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (m_saved >= 0 && devNull >= 0) {
+            dup2(devNull, STDOUT_FILENO);
+        }
+        if (devNull >= 0) {
+            close(devNull);
+        }
+    }
+    ~StdoutMuted() {
+        std::fflush(stdout);
+        if (m_saved >= 0) {
+            dup2(m_saved, STDOUT_FILENO);
+            close(m_saved);
+        }
+    }
+    StdoutMuted(const StdoutMuted&) = delete;
+    StdoutMuted& operator=(const StdoutMuted&) = delete;
+
+private:
+    int m_saved = -1;
+};
+
 bool HasKerberosTicket() {
     const char* cache = std::getenv("KRB5CCNAME");
     if (cache != nullptr && *cache != '\0') {
@@ -67,6 +100,7 @@ public:
                           std::string* folder) override {
         uint8_t* buffer = nullptr;
         const std::string name = WithoutLeadingBackslashes(server);
+        const StdoutMuted muted;
         const NET_API_STATUS status = NetShareGetInfo(name.c_str(), share.c_str(), 2, &buffer);
         if (status == 0 && buffer != nullptr) {
             const auto* info = reinterpret_cast<const SHARE_INFO_2*>(buffer);
@@ -86,6 +120,7 @@ public:
         uint8_t* buffer = nullptr;
         uint32_t read = 0;
         uint32_t total = 0;
+        const StdoutMuted muted;
         const NET_API_STATUS status =
             NetFileEnum(name.get(), base.c_str(), nullptr, 3, &buffer, PREFERRED_MAX_LENGTH, &read,
                         &total, resumeHandle);
@@ -113,6 +148,7 @@ public:
 
     uint32_t FileClose(const std::optional<std::string>& server, uint32_t id) override {
         const ServerName name(server);
+        const StdoutMuted muted;
         return NetFileClose(name.get(), id);
     }
 
@@ -177,6 +213,7 @@ std::unique_ptr<NetFileApi> MakeNetFileApi(const NetCredentials& credentials, st
         return nullptr;
     }
     libnetapi_ctx* context = nullptr;
+    const StdoutMuted muted;
     const NET_API_STATUS status = libnetapi_init(&context);
     if (status != 0 || context == nullptr) {
         g_adapterAlive = false;
@@ -184,8 +221,7 @@ std::unique_ptr<NetFileApi> MakeNetFileApi(const NetCredentials& credentials, st
             "Cannot start Samba's network management client (code " + std::to_string(status) + ")";
         return nullptr;
     }
-    // Keep libnetapi's own diagnostics ("session setup failed: ...") out of our output: the
-    // failure reaches the user as a status code.
+    // Its debug messages go to a log nobody reads; failures reach the user as status codes.
     libnetapi_set_debuglevel(context, "0");
     libnetapi_set_logfile(context, "/dev/null");
     if (!ApplyCredentials(context, credentials, error)) {
