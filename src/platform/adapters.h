@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/net_file_api.h"
+#include "platform/registry.h"
 #include "platform/system_info.h"
 #include "platform/universal_names.h"
 
@@ -23,5 +24,7 @@ struct NetCredentials {
 std::unique_ptr<NetFileApi> MakeNetFileApi(const NetCredentials& credentials, std::string* error);
 std::unique_ptr<UniversalNames> MakeUniversalNames();
 std::unique_ptr<SystemInfo> MakeSystemInfo();
+// On Linux: text hives under $XDG_CONFIG_HOME/pellquin (default ~/.config/pellquin).
+std::unique_ptr<Registry> MakeRegistry();
 
 }  // namespace pellquin
