@@ -80,6 +80,9 @@ std::vector<uint8_t> RequestHandler::Handle(const std::string& peer, const uint8
     const auto failureText = [](uint32_t code, const std::string& text) {
         return text.empty() ? "Error " + std::to_string(code) : text;
     };
+    const auto refusal = [this, &failureText](uint32_t code) {
+        return ErrorReply(failureText(code, SystemErrorText(*m_system, code)));
+    };
     const auto finish = [this, &entry](std::string outcome, std::vector<uint8_t> reply) {
         entry.outcome = std::move(outcome);
         if (m_log) {
@@ -92,8 +95,7 @@ std::vector<uint8_t> RequestHandler::Handle(const std::string& peer, const uint8
     const ServiceRequestRecord record = DecodeRequestRecord(reader);
     if (!reader.Ok()) {
         entry.kind = "unreadable";
-        return finish("refused: " + reader.Error(),
-                      ErrorReply(SystemErrorText(*m_system, ERROR_INVALID_PARAMETER)));
+        return finish("refused: " + reader.Error(), refusal(ERROR_INVALID_PARAMETER));
     }
     entry.user = record.UserName;
     entry.computer = record.ComputerName;
@@ -102,16 +104,13 @@ std::vector<uint8_t> RequestHandler::Handle(const std::string& peer, const uint8
 
     const auto& allowed = m_policy.allowedClients;
     if (!allowed.empty() && std::find(allowed.begin(), allowed.end(), peer) == allowed.end()) {
-        return finish("refused: client not allowed",
-                      ErrorReply(SystemErrorText(*m_system, ERROR_ACCESS_DENIED)));
+        return finish("refused: client not allowed", refusal(ERROR_ACCESS_DENIED));
     }
     if (record.RequestKind != REQUEST_QUERY && record.RequestKind != REQUEST_CLOSE) {
-        return finish("refused: unknown request kind",
-                      ErrorReply(SystemErrorText(*m_system, ERROR_INVALID_PARAMETER)));
+        return finish("refused: unknown request kind", refusal(ERROR_INVALID_PARAMETER));
     }
     if (record.RequestKind == REQUEST_CLOSE && m_policy.refuseClose) {
-        return finish("refused: closing is turned off",
-                      ErrorReply(SystemErrorText(*m_system, ERROR_ACCESS_DENIED)));
+        return finish("refused: closing is turned off", refusal(ERROR_ACCESS_DENIED));
     }
 
     // The record names the server as the client addressed it; the service answers only
@@ -143,9 +142,7 @@ std::vector<uint8_t> RequestHandler::Handle(const std::string& peer, const uint8
     }
     // A base path cut short would make the client show wrong relative names.
     if (request.ServerPath.size() > kMaxFieldText) {
-        const std::string text = SystemErrorText(*m_system, ERROR_FILENAME_EXCED_RANGE);
-        return finish("failed: base path too long",
-                      ErrorReply(failureText(ERROR_FILENAME_EXCED_RANGE, text)));
+        return finish("failed: base path too long", refusal(ERROR_FILENAME_EXCED_RANGE));
     }
     header.BasePath = request.ServerPath;
     std::vector<ServiceReplyRow> rows;

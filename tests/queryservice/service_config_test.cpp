@@ -1,0 +1,145 @@
+#include "queryservice/service_config.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+
+#include "fake_net_file_api.h"
+#include "queryservice/own_server_net_file_api.h"
+
+namespace pellquin {
+namespace {
+
+TEST(ServiceConfig, ReadsEverySettingWithCommentsAndBlanks) {
+    ServiceConfig config;
+    std::string error;
+    ASSERT_TRUE(
+        ParseServiceConfig("# the service\n"
+                           "listen = 10.0.0.1\n"
+                           "port=9000   # not the default\n"
+                           "\n"
+                           "samba_server = fs01\n"
+                           "credentials_file = /etc/pellquin/credentials\n"
+                           "log_dir = /var/log/pq\n"
+                           "allow_clients = 10.0.0.5, 10.0.0.6 ,\n"
+                           "refuse_close = yes\n"
+                           "max_connections = 64\n"
+                           "io_timeout_ms = 2500\n",
+                           &config, &error))
+        << error;
+    EXPECT_EQ(config.listenAddress, "10.0.0.1");
+    EXPECT_EQ(config.port, 9000);
+    EXPECT_EQ(config.sambaServer, "fs01");
+    EXPECT_EQ(config.credentialsFile, "/etc/pellquin/credentials");
+    EXPECT_EQ(config.logDirectory, "/var/log/pq");
+    EXPECT_EQ(config.allowedClients, (std::vector<std::string>{"10.0.0.5", "10.0.0.6"}));
+    EXPECT_TRUE(config.refuseClose);
+    EXPECT_EQ(config.maxConnections, 64u);
+    EXPECT_EQ(config.ioTimeoutMs, 2500u);
+}
+
+TEST(ServiceConfig, DefaultsServeEveryoneOnPort8021) {
+    const ServiceConfig config;
+    EXPECT_EQ(config.port, 8021);
+    EXPECT_TRUE(config.allowedClients.empty());
+    EXPECT_FALSE(config.refuseClose);
+    EXPECT_EQ(config.cannedRows, -1);
+}
+
+TEST(ServiceConfig, MistakesAreErrorsNamingTheLine) {
+    const struct {
+        const char* text;
+        const char* error;
+    } cases[] = {
+        {"port = 8021\nprot = 1\n", "line 2: unknown setting 'prot'"},
+        {"port = 70000\n", "line 1: bad value for port: '70000'"},
+        {"port = -1\n", "line 1: bad value for port: '-1'"},
+        {"refuse_close = maybe\n", "line 1: bad value for refuse_close: 'maybe'"},
+        {"max_connections = 0\n", "line 1: bad value for max_connections: '0'"},
+        {"listen 10.0.0.1\n", "line 1: expected key = value"},
+    };
+    for (const auto& c : cases) {
+        ServiceConfig config;
+        std::string error;
+        EXPECT_FALSE(ParseServiceConfig(c.text, &config, &error)) << c.text;
+        EXPECT_EQ(error, c.error);
+    }
+}
+
+TEST(ServiceConfig, CommandLineOverridesTheFile) {
+    char path[] = "/tmp/pq-config-XXXXXX";
+    const int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    std::ofstream(path) << "listen = 10.0.0.1\nport = 9000\nlog_dir = /var/log/pq\n";
+
+    ServiceOptions options;
+    std::string error;
+    ASSERT_TRUE(ParseServiceOptions({"--foreground", "--config", path, "--port", "8022", "--listen",
+                                     "127.0.0.61", "--canned-engine", "5:20"},
+                                    &options, &error))
+        << error;
+    ServiceConfig config;
+    ASSERT_TRUE(LoadServiceConfig(options, &config, &error)) << error;
+    std::remove(path);
+
+    EXPECT_TRUE(options.foreground);
+    EXPECT_EQ(config.listenAddress, "127.0.0.61");
+    EXPECT_EQ(config.port, 8022);
+    EXPECT_EQ(config.logDirectory, "/var/log/pq");
+    EXPECT_EQ(config.cannedRows, 5);
+    EXPECT_EQ(config.cannedDelayMs, 20u);
+}
+
+TEST(ServiceConfig, BadCommandLinesAndMissingNamedFileAreRefused) {
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"--port"}, {"--port", "x"}, {"--verbose"}, {"--canned-engine", "5:"}}) {
+        ServiceOptions options;
+        std::string error;
+        EXPECT_FALSE(ParseServiceOptions(args, &options, &error)) << args[0];
+    }
+    ServiceOptions options;
+    options.configFile = "/nonexistent/pellquin.conf";
+    ServiceConfig config;
+    std::string error;
+    EXPECT_FALSE(LoadServiceConfig(options, &config, &error));
+    EXPECT_EQ(error, "/nonexistent/pellquin.conf: cannot be read");
+}
+
+TEST(OwnServerNetFileApi, EveryCallGoesToTheServiceOwnServer) {
+    auto inner = std::make_unique<test::FakeNetFileApi>();
+    test::FakeNetFileApi& fake = *inner;
+    fake.shareFolders["data"] = "C:\\srv\\data";
+    OwnServerNetFileApi api(std::move(inner), "127.0.0.5");
+
+    std::string folder;
+    uint32_t resume = 0;
+    std::vector<OpenFileEntry> entries;
+    EXPECT_EQ(api.ShareGetInfo("elsewhere", "data", &folder), 0u);
+    api.FileEnum(std::string("elsewhere"), "C:\\srv\\data\\x", &resume, &entries);
+    // A local path of this machine is named in its file server's own form.
+    api.FileEnum(std::nullopt, "/srv/data/x", &resume, &entries);
+    api.FileClose(std::string("\\\\elsewhere"), 4);
+    api.FileClose(std::nullopt, 5);
+
+    EXPECT_EQ(fake.shareCalls[0].server, "127.0.0.5");
+    EXPECT_EQ(fake.enumCalls[0].server, std::optional<std::string>("127.0.0.5"));
+    EXPECT_EQ(fake.enumCalls[0].basePath, "C:\\srv\\data\\x");
+    EXPECT_EQ(fake.enumCalls[1].server, std::optional<std::string>("127.0.0.5"));
+    EXPECT_EQ(fake.enumCalls[1].basePath, "C:\\srv\\data\\x");
+    EXPECT_EQ(fake.closeCalls[0].server, std::optional<std::string>("\\\\127.0.0.5"));
+    EXPECT_EQ(fake.closeCalls[1].server, std::optional<std::string>("\\\\127.0.0.5"));
+
+    // Without a configured server, "this machine" is passed on as such.
+    auto local = std::make_unique<test::FakeNetFileApi>();
+    test::FakeNetFileApi& localFake = *local;
+    OwnServerNetFileApi thisMachine(std::move(local), "");
+    thisMachine.FileEnum(std::string("elsewhere"), "/srv/data", &resume, &entries);
+    thisMachine.FileClose(std::string("\\\\elsewhere"), 4);
+    EXPECT_EQ(localFake.enumCalls[0].server, std::nullopt);
+    EXPECT_EQ(localFake.closeCalls[0].server, std::nullopt);
+}
+
+}  // namespace
+}  // namespace pellquin
