@@ -1,0 +1,135 @@
+#pragma once
+
+#include <QMainWindow>
+#include <string>
+#include <vector>
+
+#include "app/prompts.h"
+#include "platform/path_probe.h"
+#include "query/mod_pq.h"
+#include "settings/settings_store.h"
+
+class QAction;
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+class QSplitter;
+class QTabWidget;
+class QTimer;
+class QTreeView;
+class QTreeWidget;
+
+namespace pellquin {
+
+class ResultsModel;
+class TfrmStatus;
+
+// The main window: the path box and browser frame, the results list and clearing, service
+// control frame, options, menus and status bar. Every user-facing failure goes through
+// `prompts`; nothing here throws. The engine, settings, probe and prompts are borrowed from
+// the application object and must outlive the window.
+class TfrmPellquin : public QMainWindow {
+    Q_OBJECT
+public:
+    TfrmPellquin(TmodPQ& modPQ, SettingsStore& settings, PathProbe& pathProbe, Prompts& prompts,
+                 QWidget* parent = nullptr);
+    ~TfrmPellquin() override;
+
+    // The Check command: validates the path box text, queries the engine and fills the
+    // results list. Every trigger of a check ends here.
+    void CheckPath();
+
+    void ClearSelectedConnections();
+    void ClearAllConnections();
+    void CopyResultstoClipboard1Click();
+    void ShowErrorBox(const std::string& text);
+
+    // Settings: each copies between the controls (or the window's state) and the store.
+    void LoadFavourites();
+    void LoadOptions();
+    void LoadDefaults();
+    void LoadPickList();
+    void SaveFavourites();
+    void SaveOptions();
+    void SavePickList();
+    void SaveDefaults();
+    // Moves or inserts `path` at the top of the path box's items; the box's text stays.
+    void UpdatePickList(const std::string& path);
+
+    // Query mechanism flags from the Options tab, 0 or 1, read at the moment of the call.
+    int TryDirect() const;
+    int TryService() const;
+
+    std::vector<std::string>& Favourites() { return m_favourites; }
+    int DoneFirstRun() const { return m_doneFirstRun; }
+    void SetDoneFirstRun(int flag) { m_doneFirstRun = flag; }
+    int DrivesWidth() const;
+    void SetDrivesWidth(int width);
+
+    TfrmStatus& frmStatus() { return *m_frmStatus; }
+    TmodPQ& modPQ() { return m_modPQ; }
+    Prompts& prompts() { return m_prompts; }
+    SettingsStore& settings() { return m_settings; }
+
+public slots:
+    void LMDButton1Click() { CheckPath(); }
+    void LMDButton4Click() { CheckPath(); }
+    void cmdRefreshClick() { CheckPath(); }
+    void cmdClearClick() { ClearSelectedConnections(); }
+    void cmdClearAllClick() { ClearAllConnections(); }
+    void cmdSetDefaultClick() { SaveOptions(); }
+    void Exit1Click();
+    void lvwItemsColumnClick(int column);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void BuildMenus();
+    QWidget* BuildPathTab();
+    QWidget* BuildUsersTab();
+    QWidget* BuildServiceTab();
+    QWidget* BuildOptionsTab();
+    void SetStatusText(const char* text);
+    void SetPickItems(const std::vector<std::string>& items);
+    std::vector<std::string> PickItems() const;
+    OptionsState CurrentOptions() const;
+    DefaultsState CurrentDefaults() const;
+    std::string PathText() const;
+    // Runs one close of the given id through the engine; returns its error text.
+    std::string CloseConnection(uint32_t id);
+
+    TmodPQ& m_modPQ;
+    SettingsStore& m_settings;
+    PathProbe& m_pathProbe;
+    Prompts& m_prompts;
+
+    TfrmStatus* m_frmStatus = nullptr;
+    QTabWidget* m_pagPellquin = nullptr;
+    QWidget* m_tabUsers = nullptr;
+    QComboBox* m_cboFileName = nullptr;
+    QSplitter* m_splitter = nullptr;
+    QTreeView* m_lvwItems = nullptr;
+    ResultsModel* m_results = nullptr;
+    QCheckBox* m_chkPromptClearConnection = nullptr;
+    QCheckBox* m_chkShowDirectoryNames = nullptr;
+    QRadioButton* m_optDirectThenService = nullptr;
+    QRadioButton* m_optDirectOnly = nullptr;
+    QRadioButton* m_optServiceOnly = nullptr;
+    QRadioButton* m_optClientRelative = nullptr;
+    QRadioButton* m_optServerRelative = nullptr;
+    QTimer* m_timer = nullptr;
+
+    std::vector<std::string> m_favourites;
+    int m_doneFirstRun = 0;
+    int m_drivesWidth = 200;
+    int m_sortColumn = -1;  // none until a header is clicked after the list was filled
+    bool m_sortAscending = true;
+    bool m_checking = false;
+};
+
+}  // namespace pellquin

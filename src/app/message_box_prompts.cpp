@@ -1,0 +1,39 @@
+#include "app/message_box_prompts.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include "settings/constants.h"
+
+namespace pellquin {
+namespace {
+
+int Show(QWidget* owner, QMessageBox::Icon icon, const std::string& text,
+         QMessageBox::StandardButtons buttons) {
+    QMessageBox box(icon, QString::fromUtf8(kProductName), QString::fromStdString(text), buttons,
+                    owner);
+    box.setAccessibleName(QString::fromUtf8(kProductName));
+    box.setAccessibleDescription(QString::fromStdString(text));
+    return box.exec();
+}
+
+}  // namespace
+
+void MessageBoxPrompts::ShowError(const std::string& text) {
+    Show(m_owner, QMessageBox::Critical, text, QMessageBox::Ok);
+}
+
+bool MessageBoxPrompts::AskYesNo(const std::string& text) {
+    return Show(m_owner, QMessageBox::NoIcon, text, QMessageBox::Yes | QMessageBox::No) ==
+           QMessageBox::Yes;
+}
+
+void MessageBoxPrompts::ShowMessage(const std::string& text) {
+    Show(m_owner, QMessageBox::NoIcon, text, QMessageBox::Ok);
+}
+
+void MessageBoxPrompts::Beep() {
+    QApplication::beep();
+}
+
+}  // namespace pellquin
