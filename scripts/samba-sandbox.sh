@@ -4,7 +4,8 @@
 #   samba-sandbox.sh start DIR IP   build DIR (config, share, passwords, credentials files)
 #                                   and start smbd on IP:445; returns once the port listens
 #   samba-sandbox.sh stop DIR       stop the smbd and samba-dcerpcd of DIR; keeps DIR
-#   samba-sandbox.sh stop DIR --remove   the same, then delete DIR
+#   samba-sandbox.sh stop DIR --remove   kill them at once (their state is thrown away), then
+#                                   delete DIR
 #
 # After start, DIR holds:
 #   smb.conf          the server's configuration (pass it to `net -s` and `smbpasswd -c`)
@@ -165,17 +166,25 @@ signal_daemon() {
     fi
 }
 
+# Whether a process still runs; a zombie waiting for init to reap it has finished.
+running() {
+    local state
+    state=$(ps -o stat= -p "$1" 2>/dev/null) || return 1
+    [[ $state != Z* ]]
+}
+
+# stop DIR [SIGNAL]: TERM lets smbd shut down cleanly (about a second), KILL is immediate.
 stop() {
-    local dir=$1 pids=() pid i
+    local dir=$1 signal=${2:-TERM} pids=() pid i
     [ -d "$dir" ] || return 0
     for pid in $(live_pid "$dir/pid/smbd.pid") $(live_pid "$dir/pid/samba-dcerpcd.pid"); do
         pids+=("$pid")
-        signal_daemon TERM "$pid"
+        signal_daemon "$signal" "$pid"
     done
     for i in $(seq 1 60); do
         local alive=()
         for pid in "${pids[@]}"; do
-            if kill -0 "$pid" 2>/dev/null; then
+            if running "$pid"; then
                 alive+=("$pid")
             fi
         done
@@ -194,9 +203,11 @@ start)
     ;;
 stop)
     [ $# -ge 2 ] || usage
-    stop "$2"
     if [ "${3:-}" = "--remove" ]; then
+        stop "$2" KILL
         rm -rf -- "$2"
+    else
+        stop "$2"
     fi
     ;;
 *)

@@ -42,9 +42,9 @@ SambaSandbox::SambaSandbox(std::string ip) : m_ip(std::move(ip)) {
 }
 
 SambaSandbox::~SambaSandbox() {
-    stop();
     if (!m_dir.empty()) {
-        RunProgram({"rm", "-rf", "--", m_dir});
+        // Kills the server's processes by the PIDs in its pid files, then deletes the folder.
+        RunProgram({ScriptPath(), "stop", m_dir, "--remove"});
     }
 }
 

@@ -42,7 +42,7 @@ public:
     std::string uncRoot() const { return "\\\\" + m_ip + "\\data"; }
     std::string serverFolder() const;
 
-    // Stops the server now (the destructor then does nothing more than remove the directory).
+    // Stops the server now, cleanly, keeping the directory (the destructor removes it).
     void stop();
 
     // Path of scripts/samba-sandbox.sh in the source tree.
