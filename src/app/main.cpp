@@ -1,0 +1,44 @@
+// pellquin: the desktop program. Builds the real adapters, the query module and the main
+// window, and runs the event loop until the window closes.
+#include <QApplication>
+#include <exception>
+#include <memory>
+
+#include "app/frm_pellquin.h"
+#include "app/message_box_prompts.h"
+#include "platform/adapters.h"
+#include "platform/path_probe.h"
+#include "query/mod_pq.h"
+#include "query/service_client.h"
+#include "query/tcp_transport.h"
+#include "settings/constants.h"
+#include "settings/settings_store.h"
+
+int main(int argc, char** argv) {
+    using namespace pellquin;
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(kProductName);
+    MessageBoxPrompts prompts;
+    try {
+        std::string error;
+        auto netFiles = MakeNetFileApi(NetCredentials{}, &error);
+        if (!netFiles) {
+            prompts.ShowError(error);
+            return 1;
+        }
+        auto modPQ = std::make_unique<TmodPQ>(
+            std::move(netFiles), MakeUniversalNames(), MakeSystemInfo(),
+            std::make_unique<ServiceClient>(MakeSystemInfo(), std::make_unique<TcpTransport>()));
+        auto registry = MakeRegistry();
+        auto settings = std::make_unique<SettingsStore>(*registry);
+        auto pathProbe = MakePathProbe(std::string());
+        auto frmPellquin = std::make_unique<TfrmPellquin>(*modPQ, *settings, *pathProbe, prompts);
+        prompts.SetOwner(frmPellquin.get());
+        frmPellquin->show();
+        QApplication::exec();
+    } catch (const std::exception& e) {
+        // Whatever escapes start-up or the loop is shown once; the program then ends normally.
+        prompts.ShowError(e.what());
+    }
+    return 0;
+}
