@@ -1,0 +1,449 @@
+#include "query/service_client.h"
+
+#include <gtest/gtest.h>
+
+#include <asio.hpp>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "fake_system_info.h"
+#include "protocol/service_codec.h"
+#include "query/tcp_transport.h"
+
+namespace pellquin {
+namespace {
+
+using namespace std::chrono_literals;
+using asio::ip::tcp;
+
+// One accepted connection, seen from the scripted service. Reads give up after a few
+// seconds so that a faulty client fails the test instead of hanging it.
+class Peer {
+public:
+    explicit Peer(tcp::socket socket) : m_socket(std::move(socket)) { m_socket.non_blocking(true); }
+
+    // Bytes up to and including the first LF, or what came before the client stopped.
+    std::string ReadLine() {
+        std::string line;
+        while (line.empty() || line.back() != '\n') {
+            const std::string more = Read(1);
+            if (more.empty()) {
+                break;
+            }
+            line += more;
+        }
+        return line;
+    }
+
+    // Exactly `count` bytes, or fewer when the client closed or went quiet.
+    std::string Read(size_t count) {
+        std::string data;
+        const auto deadline = std::chrono::steady_clock::now() + 5s;
+        while (data.size() < count && std::chrono::steady_clock::now() < deadline) {
+            char buffer[4096];
+            asio::error_code error;
+            const size_t n = m_socket.read_some(
+                asio::buffer(buffer, std::min(sizeof buffer, count - data.size())), error);
+            if (error == asio::error::would_block) {
+                std::this_thread::sleep_for(1ms);
+                continue;
+            }
+            if (error) {
+                m_closed = error == asio::error::eof;
+                break;
+            }
+            data.append(buffer, n);
+        }
+        return data;
+    }
+
+    // True when the client closed its end (and sent nothing more) within a few seconds.
+    bool SawEndOfStream() {
+        if (!m_closed) {
+            const std::string extra = Read(1);
+            return extra.empty() && m_closed;
+        }
+        return true;
+    }
+
+    void Send(const std::string& bytes) {
+        asio::error_code error;
+        m_socket.non_blocking(false);
+        asio::write(m_socket, asio::buffer(bytes), error);
+        m_socket.non_blocking(true);
+    }
+
+    void Close() {
+        asio::error_code ignored;
+        m_socket.close(ignored);
+    }
+
+private:
+    tcp::socket m_socket;
+    bool m_closed = false;
+};
+
+// A tiny query service on 127.0.0.1 that runs a script on each connection it accepts, on
+// its own thread. Join() before reading what the script recorded.
+class ScriptedServer {
+public:
+    using Script = std::function<void(Peer&)>;
+
+    explicit ScriptedServer(Script script, uint16_t port = 0, int connections = 1)
+        : m_acceptor(m_io) {
+        const tcp::endpoint endpoint(asio::ip::make_address("127.0.0.1"), port);
+        m_acceptor.open(endpoint.protocol());
+        m_acceptor.set_option(tcp::acceptor::reuse_address(true));
+        m_acceptor.bind(endpoint);
+        m_acceptor.listen();
+        m_acceptor.non_blocking(true);
+        m_port = m_acceptor.local_endpoint().port();
+        m_thread = std::thread([this, script, connections] {
+            for (int i = 0; i < connections; ++i) {
+                tcp::socket socket(m_io);
+                if (!Accept(socket)) {
+                    return;
+                }
+                Peer peer(std::move(socket));
+                script(peer);
+            }
+        });
+    }
+
+    ~ScriptedServer() { Join(); }
+
+    uint16_t Port() const { return m_port; }
+
+    void Join() {
+        if (m_thread.joinable()) {
+            m_thread.join();
+        }
+    }
+
+private:
+    bool Accept(tcp::socket& socket) {
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (std::chrono::steady_clock::now() < deadline) {
+            asio::error_code error;
+            m_acceptor.accept(socket, error);
+            if (!error) {
+                return true;
+            }
+            std::this_thread::sleep_for(1ms);
+        }
+        return false;
+    }
+
+    asio::io_context m_io;
+    tcp::acceptor m_acceptor;
+    uint16_t m_port = 0;
+    std::thread m_thread;
+};
+
+// A port on 127.0.0.1 where nothing listens (until a test starts a server there).
+uint16_t ClosedPort() {
+    asio::io_context io;
+    tcp::acceptor acceptor(io, tcp::endpoint(asio::ip::make_address("127.0.0.1"), 0));
+    return acceptor.local_endpoint().port();
+}
+
+std::unique_ptr<ServiceClient> MakeClient(uint16_t port,
+                                          std::chrono::milliseconds handshake = 500ms,
+                                          std::chrono::milliseconds reply = 500ms) {
+    return std::make_unique<ServiceClient>(std::make_unique<test::FakeSystemInfo>(),
+                                           std::make_unique<TcpTransport>(), port, handshake,
+                                           reply);
+}
+
+std::string Field(const std::string& text) {
+    return text + std::string(255 - text.size(), '\0');
+}
+
+std::string Le(uint32_t value) {
+    return {char(value), char(value >> 8), char(value >> 16), char(value >> 24)};
+}
+
+std::string Be(uint32_t value) {
+    return {char(value >> 24), char(value >> 16), char(value >> 8), char(value)};
+}
+
+std::string Text(const EncodedRecord& record) {
+    return std::string(record.bytes.begin(), record.bytes.end());
+}
+
+std::string QueryReply(const std::string& error, const std::string& base,
+                       const std::vector<ServiceReplyRow>& rows) {
+    return Text(EncodeQueryReply({error, base, 0}, rows));
+}
+
+TPellquinRequest Request(uint8_t kind, uint32_t fileId = 0) {
+    TPellquinRequest request;
+    request.Server = "127.0.0.1";
+    request.Share = "Data";
+    request.Path = "Reports\\q1.xls";
+    request.RequestKind = kind;
+    request.FileId = fileId;
+    return request;
+}
+
+// What the service saw of one well-behaved exchange.
+struct Received {
+    std::string handshake;
+    std::string prefix;
+    std::string record;
+    bool sawEnd = false;
+};
+
+ScriptedServer::Script Answer(Received& seen, const std::string& ok, const std::string& reply) {
+    return [&seen, ok, reply](Peer& peer) {
+        seen.handshake = peer.ReadLine();
+        peer.Send(ok);
+        seen.prefix = peer.Read(4);
+        seen.record = peer.Read(kRequestRecordSize);
+        peer.Send(Be(static_cast<uint32_t>(reply.size())) + reply);
+        seen.sawEnd = peer.SawEndOfStream();
+    };
+}
+
+TEST(ServiceClientTest, QuerySendsTheExactRecordAndStoresTheRows) {
+    Received seen;
+    const std::vector<ServiceReplyRow> rows = {{"D:\\Data\\Reports\\q1.xls", "bob", 7, 3, 1},
+                                               {"D:\\Data\\Reports\\q2.xls", "carol", 9, 1, 0}};
+    ScriptedServer server(Answer(seen, "OK\r\n", QueryReply("", "D:\\Data\\", rows)));
+    auto client = MakeClient(server.Port());
+
+    TPellquinRequest request = Request(REQUEST_QUERY, 5);
+    request.Items.push_back({"stale row of a direct attempt", "x", 1, 1, 1});
+    request.ErrorCode = 5;  // a denied direct attempt before
+    request.ErrorText = "Access is denied";
+    EXPECT_FALSE(client->QueryThroughService(request));
+    server.Join();
+
+    EXPECT_EQ(seen.handshake, "Request\r\n");
+    EXPECT_EQ(seen.prefix, std::string("\x00\x00\x05\x04", 4));
+    const std::string expected = Field("127.0.0.1") + Field("Data") + Field("Reports\\q1.xls") +
+                                 std::string("\x01\0\0", 3) + Le(5) + Field("alice") +
+                                 Field("WS01") + std::string(2, '\0');
+    EXPECT_EQ(seen.record, expected);
+    EXPECT_TRUE(seen.sawEnd);
+
+    EXPECT_EQ(request.ErrorText, "");
+    EXPECT_EQ(request.ErrorCode, 5);  // a reply does not reset it
+    EXPECT_EQ(request.ServerPath, "D:\\Data\\");
+    EXPECT_EQ(request.Server, "");  // ClearResults
+    ASSERT_EQ(request.Items.size(), 2u);
+    EXPECT_EQ(request.Items[0].PathName, "D:\\Data\\Reports\\q1.xls");
+    EXPECT_EQ(request.Items[0].UserName, "bob");
+    EXPECT_EQ(request.Items[0].Id, 7u);
+    EXPECT_EQ(request.Items[0].Permissions, 3u);
+    EXPECT_EQ(request.Items[0].NumLocks, 1u);
+    EXPECT_EQ(request.Items[1].UserName, "carol");
+}
+
+TEST(ServiceClientTest, RepliesWithoutRowsStoreTheirErrorText) {
+    {
+        SCOPED_TRACE("query, zero rows, LF-only handshake");
+        Received seen;
+        ScriptedServer server(Answer(seen, "OK\n", QueryReply("Path not found", "E:\\", {})));
+        TPellquinRequest request = Request(REQUEST_QUERY);
+        request.Items.push_back({});
+        EXPECT_FALSE(MakeClient(server.Port())->QueryThroughService(request));
+        EXPECT_EQ(request.ErrorText, "Path not found");
+        EXPECT_EQ(request.ServerPath, "E:\\");
+        EXPECT_TRUE(request.Items.empty());
+    }
+    const struct { const char* replyError; } closes[] = {{"The file is not open"}, {""}};
+    for (const auto& c : closes) {
+        SCOPED_TRACE(c.replyError);
+        Received seen;
+        ScriptedServer server(
+            Answer(seen, "OK\r\n", Text(EncodeReplyHeader({c.replyError, "ignored", 4}))));
+        TPellquinRequest request = Request(REQUEST_CLOSE, 0x01020304);
+        request.ErrorText = "Access is denied";  // the direct close failed first
+        auto client = MakeClient(server.Port());
+        client->CloseThroughService(request);
+        server.Join();
+        EXPECT_EQ(request.ErrorText, c.replyError);
+        EXPECT_EQ(request.ServerPath, "");
+        EXPECT_EQ(seen.record.substr(765, 1), "\x02");
+        EXPECT_EQ(seen.record.substr(768, 4), "\x04\x03\x02\x01");
+        EXPECT_TRUE(seen.sawEnd);
+    }
+}
+
+TEST(ServiceClientTest, LocalPathGoesToThisMachineWithEmptyServerAndShare) {
+    Received seen;
+    ScriptedServer server(Answer(seen, "OK\r\n", QueryReply("", "C:\\", {})));
+    TPellquinRequest request;
+    request.Path = "C:\\Temp\\report.doc";
+    request.IsLocal = 1;
+    request.RequestKind = REQUEST_QUERY;
+    EXPECT_FALSE(MakeClient(server.Port())->QueryThroughService(request));
+    server.Join();
+    EXPECT_EQ(request.ErrorText, "");
+    ASSERT_EQ(seen.record.size(), kRequestRecordSize);
+    EXPECT_EQ(seen.record.substr(0, 510), std::string(510, '\0'));
+    EXPECT_EQ(seen.record.substr(510, 255), Field("C:\\Temp\\report.doc"));
+}
+
+TEST(ServiceClientTest, AnythingButOkDeclinesWithoutRecordingAnything) {
+    const struct {
+        const char* name;
+        std::string answer;  // empty: the service stays silent
+    } cases[] = {{"lower case", "ok\r\n"}, {"trailing blank", "OK \r\n"}, {"silence", ""}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string afterHandshake = "unset";
+        bool sawEnd = false;
+        ScriptedServer server([&](Peer& peer) {
+            peer.ReadLine();
+            if (!c.answer.empty()) {
+                peer.Send(c.answer);
+            }
+            afterHandshake = peer.Read(1);  // the client must send nothing more
+            sawEnd = peer.SawEndOfStream();
+        });
+        TPellquinRequest request = Request(REQUEST_QUERY);
+        request.Items.push_back({"direct row", "x", 1, 1, 1});
+        request.ErrorCode = 5;
+        request.ErrorText = "Access is denied";
+        auto client = MakeClient(server.Port(), 200ms);  // alive until the server is done
+        EXPECT_FALSE(client->QueryThroughService(request));
+        server.Join();
+        EXPECT_EQ(afterHandshake, "");
+        EXPECT_TRUE(sawEnd);
+        EXPECT_EQ(request.ErrorCode, 5);
+        EXPECT_EQ(request.ErrorText, "Access is denied");
+        EXPECT_EQ(request.Items.size(), 1u);
+        EXPECT_EQ(request.Server, "127.0.0.1");
+    }
+}
+
+TEST(ServiceClientTest, RefusedConnectionIsASocketErrorAndTheNextExchangeConnectsAfresh) {
+    const uint16_t port = ClosedPort();
+    auto client = MakeClient(port);
+
+    TPellquinRequest refused = Request(REQUEST_QUERY);
+    EXPECT_TRUE(client->QueryThroughService(refused));
+    EXPECT_EQ(refused.ErrorCode, ECONNREFUSED);
+    EXPECT_EQ(refused.ErrorText, "Socket Error # 111\r\nConnection refused");
+
+    TPellquinRequest closeRefused = Request(REQUEST_CLOSE, 1);
+    client->CloseThroughService(closeRefused);
+    EXPECT_EQ(closeRefused.ErrorText, "Socket Error # 111\r\nConnection refused");
+
+    Received seen;
+    ScriptedServer server(Answer(seen, "OK\r\n", QueryReply("", "D:\\", {{"D:\\a", "u", 1, 1, 0}})),
+                          port);
+    TPellquinRequest next = Request(REQUEST_QUERY);
+    EXPECT_FALSE(client->QueryThroughService(next));
+    EXPECT_EQ(next.ErrorText, "");
+    EXPECT_EQ(next.Items.size(), 1u);
+}
+
+TEST(ServiceClientTest, TextsThatDoNotFitAreRefusedBeforeConnecting) {
+    // Nothing listens on the port: an attempt to connect would show as a socket error.
+    auto client = MakeClient(ClosedPort());
+    TPellquinRequest request = Request(REQUEST_QUERY);
+    request.Path = std::string(255, 'p');
+    EXPECT_FALSE(client->QueryThroughService(request));
+    EXPECT_EQ(request.ErrorCode, 206);
+    EXPECT_EQ(request.ErrorText, "The filename or extension is too long");
+
+    TPellquinRequest withNul = Request(REQUEST_CLOSE, 1);
+    withNul.Path = std::string("a\0b", 3);
+    client->CloseThroughService(withNul);
+    EXPECT_EQ(withNul.ErrorCode, 123);
+    EXPECT_NE(withNul.ErrorText, "");
+}
+
+TEST(ServiceClientTest, ReplyCutShortThrowsAndClosesTheConnection) {
+    const std::string header = QueryReply("", "D:\\", {});
+    std::string threeAnnouncedOneSent =
+        QueryReply("", "D:\\", {{"D:\\a", "u", 1, 1, 0}, {"D:\\b", "u", 2, 1, 0}});
+    threeAnnouncedOneSent[772] = 3;
+    threeAnnouncedOneSent.resize(kReplyHeaderSize + kReplyRowSize);
+    std::string hugeRowCount = header;
+    hugeRowCount.replace(772, 4, Le(0x7fffffff));
+
+    const struct {
+        const char* name;
+        std::string sent;  // after the handshake and the request; then the service closes
+        uint8_t kind;
+        const char* message;
+        size_t rowsKept;
+    } cases[] = {
+        {"closed before the length", "", REQUEST_QUERY, "Connection Closed Gracefully.", 0},
+        {"closed inside the length", "\0\0", REQUEST_QUERY, "Connection Closed Gracefully.", 0},
+        {"closed inside the body", Be(2000) + header, REQUEST_QUERY,
+         "Connection Closed Gracefully.", 0},
+        {"body shorter than the header", Be(100) + header.substr(0, 100), REQUEST_QUERY,
+         "Stream read error", 0},
+        {"close reply shorter than the header", Be(0), REQUEST_CLOSE, "Stream read error", 0},
+        {"fewer rows than announced",
+         Be(static_cast<uint32_t>(threeAnnouncedOneSent.size())) + threeAnnouncedOneSent,
+         REQUEST_QUERY, "Stream read error", 1},
+        {"impossible row count", Be(kReplyHeaderSize) + hugeRowCount, REQUEST_QUERY,
+         "Stream read error", 0},
+        // Refused unread: the service sends no body, so a client that tried to read it
+        // would end in a time-out instead.
+        {"length above 256 MiB", Be(kMaxReplyLength + 1), REQUEST_QUERY, "Stream read error", 0},
+        {"negative length", Be(0xffffffff), REQUEST_QUERY, "Stream read error", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        bool sawEnd = false;
+        ScriptedServer server([&](Peer& peer) {
+            peer.ReadLine();
+            peer.Send("OK\r\n");
+            peer.Read(4 + kRequestRecordSize);
+            peer.Send(c.sent);
+            if (c.sent.size() < 4 || c.message == std::string("Connection Closed Gracefully.")) {
+                peer.Close();
+                return;
+            }
+            sawEnd = peer.SawEndOfStream();
+        });
+        TPellquinRequest request = Request(c.kind, 1);
+        auto client = MakeClient(server.Port(), 500ms, 5s);
+        try {
+            if (c.kind == REQUEST_QUERY) {
+                client->QueryThroughService(request);
+            } else {
+                client->CloseThroughService(request);
+            }
+            ADD_FAILURE() << "no exception";
+        } catch (const ServiceReplyError& error) {
+            EXPECT_EQ(std::string(error.what()), c.message);
+        }
+        server.Join();
+        if (std::string(c.message) == "Stream read error") {
+            EXPECT_TRUE(sawEnd);
+        }
+        EXPECT_EQ(request.Items.size(), c.rowsKept);
+    }
+}
+
+TEST(ServiceClientTest, SilenceWhileWaitingForTheReplyIsASocketTimeOut) {
+    bool sawEnd = false;
+    ScriptedServer server([&](Peer& peer) {
+        peer.ReadLine();
+        peer.Send("OK\r\n" + Be(kReplyHeaderSize) + "partial");
+        peer.Read(4 + kRequestRecordSize);
+        sawEnd = peer.SawEndOfStream();
+    });
+    TPellquinRequest request = Request(REQUEST_QUERY);
+    auto client = MakeClient(server.Port(), 500ms, 200ms);
+    EXPECT_TRUE(client->QueryThroughService(request));
+    server.Join();
+    EXPECT_EQ(request.ErrorCode, ETIMEDOUT);
+    EXPECT_EQ(request.ErrorText, "Socket Error # 110\r\nConnection timed out");
+    EXPECT_TRUE(sawEnd);
+}
+
+}  // namespace
+}  // namespace pellquin
