@@ -1,0 +1,103 @@
+// The main window against a private Samba server and the query service, with the real
+// adapters: an ordinary user checks a share with the default query mechanism (the direct
+// attempt is denied, the service answers), clears one row and sees it gone after the refresh.
+// Address 127.0.0.100.
+
+#include <QComboBox>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QTreeView>
+#include <memory>
+
+#include "app/frm_pellquin.h"
+#include "fake_registry.h"
+#include "file_holder.h"
+#include "platform/adapters.h"
+#include "query/service_client.h"
+#include "query/tcp_transport.h"
+#include "samba_sandbox.h"
+#include "scripted_prompts.h"
+#include "service_process.h"
+
+namespace pellquin {
+
+class FrmPellquinSambaTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void ordinaryUserChecksThroughTheServiceAndClearsOneRow() {
+        std::string reason;
+        if (!test::SambaSandbox::CanRun(&reason)) {
+            QSKIP(qPrintable("private Samba server: " + QString::fromStdString(reason)));
+        }
+        test::SambaSandbox sandbox("127.0.0.100");
+        QVERIFY2(sandbox.ok(), sandbox.error().c_str());
+        test::FileHolder holder(sandbox, sandbox.userCredentials(),
+                                {"r:readme.txt", "w:reports/q1.xls"});
+        QVERIFY2(holder.ok(), holder.error().c_str());
+        test::ServiceProcess service(sandbox.ip(), SERVICE_PORT,
+                                     "samba_server = " + sandbox.ip() + "\ncredentials_file = " +
+                                         sandbox.adminCredentials() + "\n");
+        QVERIFY2(service.ok(), service.error().c_str());
+
+        std::string error;
+        auto netFiles = MakeNetFileApi(NetCredentials{sandbox.userCredentials()}, &error);
+        QVERIFY2(netFiles != nullptr, error.c_str());
+        TmodPQ modPQ(
+            std::move(netFiles), MakeUniversalNames(), MakeSystemInfo(),
+            std::make_unique<ServiceClient>(MakeSystemInfo(), std::make_unique<TcpTransport>()));
+        test::FakeRegistry registry;
+        SettingsStore settings(registry);
+        auto probe = MakePathProbe(sandbox.userCredentials());
+        test::ScriptedPrompts prompts;
+        TfrmPellquin window(modPQ, settings, *probe, prompts);
+        window.show();
+        auto* path = window.findChild<QComboBox*>("cboFileName");
+        auto* list = window.findChild<QTreeView*>("lvwItems");
+        auto rows = [list] {
+            QStringList texts;
+            for (int r = 0; r < list->model()->rowCount(); ++r) {
+                texts << list->model()->index(r, 1).data().toString() + " " +
+                             list->model()->index(r, 2).data().toString() + " " +
+                             list->model()->index(r, 4).data().toString();
+            }
+            texts.sort();
+            return texts;
+        };
+        const QString root = QString::fromStdString(sandbox.uncRoot());
+
+        // The probe looks at the share over SMB: a missing file is refused before any query.
+        path->setEditText(root + "\\missing.txt");
+        QTest::mouseClick(window.findChild<QPushButton*>("LMDButton4"), Qt::LeftButton);
+        QCOMPARE(prompts.shown, std::vector<std::string>({"Error: " + sandbox.uncRoot() +
+                                                          "\\missing.txt Does not appear to be "
+                                                          "a valid file or directory"}));
+        prompts.shown.clear();
+
+        path->setEditText(root);
+        QTest::mouseClick(window.findChild<QPushButton*>("LMDButton4"), Qt::LeftButton);
+        QCOMPARE(prompts.shown, std::vector<std::string>());
+        QCOMPARE(window.findChild<QTabWidget*>("pagPellquin")->currentWidget()->objectName(),
+                 QString("tabUsers"));
+        QCOMPARE(rows(), QStringList({root + "\\readme.txt pquser R",
+                                      root + "\\reports\\q1.xls pquser RW"}));
+
+        int readme = 0;
+        while (!list->model()->index(readme, 1).data().toString().endsWith("readme.txt")) {
+            ++readme;
+        }
+        list->selectionModel()->select(list->model()->index(readme, 0),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        QTest::mouseClick(window.findChild<QPushButton*>("cmdClear"), Qt::LeftButton);
+        QCOMPARE(prompts.shown.size(), size_t{1});  // the confirmation alone
+        QCOMPARE(rows(), QStringList({root + "\\reports\\q1.xls pquser RW"}));
+        QCOMPARE(holder.probe(0), test::FileHolder::Probe::Closed);
+        QCOMPARE(holder.probe(1), test::FileHolder::Probe::Open);
+    }
+};
+
+}  // namespace pellquin
+
+QTEST_MAIN(pellquin::FrmPellquinSambaTest)
+#include "frm_pellquin_samba_test.moc"
