@@ -10,6 +10,7 @@
 #include "platform/adapters.h"
 #include "query/mod_pq.h"
 #include "query/service_client.h"
+#include "query/tcp_transport.h"
 
 namespace {
 
@@ -48,7 +49,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     TmodPQ modPQ(std::move(netFiles), MakeUniversalNames(), MakeSystemInfo(),
-                 std::make_unique<ServiceClient>(MakeSystemInfo()));
+                 std::make_unique<ServiceClient>(MakeSystemInfo(), std::make_unique<TcpTransport>()));
 
     try {
         if (options.command == CliOptions::Command::Check) {
