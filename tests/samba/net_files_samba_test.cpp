@@ -355,5 +355,44 @@ TEST(NetFileApiCredentials, RefusesUnsafeOrMissingNamedFiles) {
     rmdir(dir.c_str());
 }
 
+TEST(NetFileApiCredentials, TheDefaultFileIsOptionalButMustBePrivate) {
+    struct stat info {};
+    if (stat(("/tmp/krb5cc_" + std::to_string(getuid())).c_str(), &info) == 0) {
+        GTEST_SKIP() << "a Kerberos ticket cache takes the place of the default file";
+    }
+    char pattern[] = "/tmp/pellquin-xdg-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string config = pattern;
+    const char* saved = getenv("XDG_CONFIG_HOME");
+    const std::string savedValue = saved ? saved : "";
+    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    const char* savedCache = getenv("KRB5CCNAME");
+    const std::string savedCacheValue = savedCache ? savedCache : "";
+    unsetenv("KRB5CCNAME");
+
+    std::string error;
+    EXPECT_NE(MakeNetFileApi(NetCredentials{}, &error), nullptr) << error;
+
+    const std::string folder = config + "/pellquin";
+    const std::string file = folder + "/credentials";
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    std::ofstream(file) << "username = a\npassword = b\n";
+    ASSERT_EQ(chmod(file.c_str(), 0640), 0);
+    EXPECT_EQ(MakeNetFileApi(NetCredentials{}, &error), nullptr);
+    EXPECT_NE(error.find(file), std::string::npos) << error;
+
+    unlink(file.c_str());
+    rmdir(folder.c_str());
+    rmdir(config.c_str());
+    if (saved) {
+        setenv("XDG_CONFIG_HOME", savedValue.c_str(), 1);
+    } else {
+        unsetenv("XDG_CONFIG_HOME");
+    }
+    if (savedCache) {
+        setenv("KRB5CCNAME", savedCacheValue.c_str(), 1);
+    }
+}
+
 }  // namespace
 }  // namespace pellquin
