@@ -1,0 +1,102 @@
+// pellquin-cli against a private Samba server: what an administrator's script sees.
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+
+#include "file_holder.h"
+#include "run_program.h"
+#include "samba_sandbox.h"
+
+namespace pellquin {
+namespace {
+
+using test::FileHolder;
+using test::RunProgram;
+using test::SambaSandbox;
+
+class CliAgainstSamba : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string reason;
+        if (!SambaSandbox::CanRun(&reason)) {
+            GTEST_SKIP() << reason;
+        }
+    }
+
+    test::ProgramResult Cli(std::vector<std::string> args) {
+        args.insert(args.begin(), PELLQUIN_CLI_PATH);
+        return RunProgram(args);
+    }
+};
+
+TEST_F(CliAgainstSamba, AdministratorListsAndClosesOneHandle) {
+    SambaSandbox sandbox("127.0.0.120");
+    ASSERT_TRUE(sandbox.ok()) << sandbox.error();
+    FileHolder holder(sandbox, sandbox.userCredentials(), {"r:readme.txt", "w:reports/q1.xls"});
+    ASSERT_TRUE(holder.ok()) << holder.error();
+    const std::string admin = sandbox.adminCredentials();
+
+    const auto listed = Cli({"--credentials", admin, "--mechanism", "direct", "--json", "check",
+                             "//127.0.0.120/data/reports"});
+    ASSERT_EQ(listed.exitCode, 0) << listed.err;
+    std::smatch match;
+    ASSERT_TRUE(std::regex_search(
+        listed.out, match,
+        std::regex(R"(\{"id": (\d+), "fileName": "//127.0.0.120/data/reports/q1.xls".*)"
+                   R"("userName": "pquser".*"permissions": "RW")")))
+        << listed.out;
+    EXPECT_EQ(listed.out.find("readme"), std::string::npos) << listed.out;
+
+    const std::string id = match[1];
+    const auto closed = Cli({"--credentials", admin, "--mechanism", "direct", "close",
+                             "\\\\127.0.0.120\\data\\reports", id});
+    EXPECT_EQ(closed.exitCode, 0) << closed.err;
+    EXPECT_EQ(holder.probe(1), FileHolder::Probe::Closed);
+    EXPECT_EQ(holder.probe(0), FileHolder::Probe::Open);
+
+    const auto again = Cli(
+        {"--credentials", admin, "--mechanism", "direct", "close", "\\\\127.0.0.120\\data", id});
+    EXPECT_EQ(again.exitCode, 1);
+    EXPECT_NE(again.err.find("The system cannot find the file specified"), std::string::npos)
+        << again.err;
+}
+
+TEST_F(CliAgainstSamba, FailuresGoToStderrWithTheSystemsTexts) {
+    SambaSandbox sandbox("127.0.0.121");
+    ASSERT_TRUE(sandbox.ok()) << sandbox.error();
+
+    const auto denied = Cli({"--credentials", sandbox.userCredentials(), "--mechanism", "direct",
+                             "check", "\\\\127.0.0.121\\data"});
+    EXPECT_EQ(denied.exitCode, 1);
+    EXPECT_EQ(denied.out, "");
+    EXPECT_EQ(denied.err.rfind("Access Denied\n\nYou do not have sufficient permissions", 0), 0u)
+        << denied.err;
+
+    const auto nobody = Cli({"--credentials", sandbox.adminCredentials(), "--mechanism", "direct",
+                             "check", "\\\\127.0.0.122\\data"});
+    EXPECT_EQ(nobody.exitCode, 1);
+    EXPECT_EQ(nobody.out, "");
+    EXPECT_EQ(nobody.err, "Cannot complete this function\n");
+
+    // Others may read this copy of the administrator's password: refused before any call.
+    const std::string exposed = sandbox.dir() + "/exposed.credentials";
+    {
+        std::ifstream in(sandbox.adminCredentials());
+        std::ofstream out(exposed);
+        out << in.rdbuf();
+    }
+    ASSERT_EQ(chmod(exposed.c_str(), 0644), 0);
+    const auto refused = Cli({"--credentials", exposed, "check", "\\\\127.0.0.121\\data"});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.err.find(exposed), std::string::npos) << refused.err;
+
+    const auto usage = Cli({"check"});
+    EXPECT_EQ(usage.exitCode, 2);
+    EXPECT_NE(usage.err.find("check takes exactly one path"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace pellquin
