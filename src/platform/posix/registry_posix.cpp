@@ -103,15 +103,14 @@ struct Hive {
     // Creates `path` and every missing key above it; returns whether anything was created.
     bool Create(const std::string& path) {
         bool created = false;
-        size_t end = 0;
-        while (!path.empty() && end != std::string::npos) {
-            end = path.find('\\', end + (end == 0 ? 0 : 1));
+        size_t from = 0;
+        while (!path.empty() && from != std::string::npos) {
+            const size_t end = path.find('\\', from);
             const std::string prefix = path.substr(0, end);
-            const std::string folded = Fold(prefix);
-            if (keys.find(folded) == keys.end()) {
-                keys[folded] = Key{prefix, {}};
+            if (keys.emplace(Fold(prefix), Key{prefix, {}}).second) {
                 created = true;
             }
+            from = end == std::string::npos ? end : end + 1;
         }
         return created;
     }
