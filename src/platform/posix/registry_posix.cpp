@@ -615,12 +615,8 @@ private:
             unlink(temporary.c_str());
             return StatusOf(error);
         }
-        // The rename itself must reach the disk before the change counts as made.
-        const int dir = open(m_directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dir >= 0) {
-            fsync(dir);
-            close(dir);
-        }
+        // The directory is not flushed: after a power cut the rename may be undone, which
+        // loses the last change but never mixes two versions, and saves stay twice as fast.
         return kRegSuccess;
     }
 
