@@ -27,8 +27,9 @@ public:
                   std::chrono::milliseconds handshakeTimeout = kHandshakeTimeout,
                   std::chrono::milliseconds replyTimeout = kReplyTimeout);
 
-    // A field that does not fit the record (over 254 bytes) is refused before connecting:
-    // ErrorCode 206 and its system text, and false, since no socket failed.
+    // A text that does not fit its record field is refused before connecting, never cut:
+    // over 254 bytes gives ErrorCode 206, an embedded NUL 123, each with its system text;
+    // the query then returns false, since no socket failed.
     bool QueryThroughService(TPellquinRequest& request) override;
     void CloseThroughService(TPellquinRequest& request) override;
 
