@@ -127,8 +127,6 @@ struct Hive {
     }
 };
 
-// --- REGEDIT4 text -------------------------------------------------------------------------
-
 constexpr char kHeader[] = "REGEDIT4";
 
 std::string Quote(const std::string& text) {
@@ -455,8 +453,6 @@ std::optional<int> ParseHive(const std::string& fileText, const std::string& roo
     return std::nullopt;
 }
 
-// --- Hive file -----------------------------------------------------------------------------
-
 uint32_t StatusOf(int error) {
     return (error == EACCES || error == EPERM || error == EROFS) ? kRegAccessDenied : kRegIoFailed;
 }
@@ -628,8 +624,6 @@ private:
     bool m_loaded = false;
     bool m_writable = true;  // false while a file we could not read or move aside is there
 };
-
-// --- Registry ------------------------------------------------------------------------------
 
 class RegistryPosix : public Registry {
 public:
