@@ -59,6 +59,18 @@ private:
     bool m_active = true;
 };
 
+// Marks a check as running for its whole length, whichever way it ends.
+class CheckingMark {
+public:
+    explicit CheckingMark(bool& flag) : m_flag(flag) { m_flag = true; }
+    ~CheckingMark() { m_flag = false; }
+    CheckingMark(const CheckingMark&) = delete;
+    CheckingMark& operator=(const CheckingMark&) = delete;
+
+private:
+    bool& m_flag;
+};
+
 template <typename W>
 W* Named(W* widget, const char* objectName, const QString& accessibleName) {
     widget->setObjectName(QString::fromUtf8(objectName));
@@ -253,6 +265,16 @@ QWidget* TfrmPellquin::BuildUsersTab() {
         header->resizeSection(c, widths[c]);
     }
     connect(header, &QHeaderView::sectionClicked, this, &TfrmPellquin::lvwItemsColumnClick);
+    // The header is mouse-only; the list's context menu (Menu key or Shift+F10) sorts too.
+    m_lvwItems->setContextMenuPolicy(Qt::ActionsContextMenu);
+    for (int c = 0; c < kResultColumnCount; ++c) {
+        const QString caption =
+            m_results->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+        auto* sort = new QAction("Sort by " + caption, m_lvwItems);
+        sort->setObjectName(QString("mniSortColumn%1").arg(c));
+        connect(sort, &QAction::triggered, this, [this, c] { lvwItemsColumnClick(c); });
+        m_lvwItems->addAction(sort);
+    }
     layout->addWidget(m_lvwItems, 1);
 
     auto* buttonRow = new QHBoxLayout;
@@ -439,7 +461,7 @@ void TfrmPellquin::CheckPath() {
         ShowErrorBox(text + " Does not appear to be a valid file or directory");
         return;
     }
-    m_checking = true;
+    CheckingMark mark(m_checking);
     BusyCursor cursor;
     repaint();
 
@@ -464,7 +486,6 @@ void TfrmPellquin::CheckPath() {
         // A reply cut short: shown as any unexpected failure is, and the window carries on.
         cursor.Restore();
         SetStatusText("Finished");
-        m_checking = false;
         ShowErrorBox(e.what());
         return;
     }
@@ -472,7 +493,6 @@ void TfrmPellquin::CheckPath() {
         cursor.Restore();
         ShowErrorBox(request.ErrorText);
         SetStatusText("Finished");
-        m_checking = false;
         return;
     }
     UpdatePickList(text);
@@ -485,7 +505,6 @@ void TfrmPellquin::CheckPath() {
     SetStatusText("Finished");
     cursor.Restore();
     m_pagPellquin->setCurrentWidget(m_tabUsers);
-    m_checking = false;
 }
 
 std::string TfrmPellquin::CloseConnection(uint32_t id) {

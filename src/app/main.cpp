@@ -1,24 +1,22 @@
 // pellquin: the desktop program. Builds the real adapters, the query module and the main
 // window, and runs the event loop until the window closes.
-#include <QApplication>
 #include <exception>
 #include <memory>
 
 #include "app/frm_pellquin.h"
 #include "app/message_box_prompts.h"
+#include "app/pellquin_application.h"
 #include "platform/adapters.h"
 #include "platform/path_probe.h"
 #include "query/mod_pq.h"
 #include "query/service_client.h"
 #include "query/tcp_transport.h"
-#include "settings/constants.h"
 #include "settings/settings_store.h"
 
 int main(int argc, char** argv) {
     using namespace pellquin;
-    QApplication application(argc, argv);
-    QApplication::setApplicationName(kProductName);
     MessageBoxPrompts prompts;
+    PellquinApplication application(argc, argv, prompts);
     try {
         std::string error;
         auto netFiles = MakeNetFileApi(NetCredentials{}, &error);
@@ -35,7 +33,7 @@ int main(int argc, char** argv) {
         auto frmPellquin = std::make_unique<TfrmPellquin>(*modPQ, *settings, *pathProbe, prompts);
         prompts.SetOwner(frmPellquin.get());
         frmPellquin->show();
-        QApplication::exec();
+        PellquinApplication::exec();
     } catch (const std::exception& e) {
         // Whatever escapes start-up or the loop is shown once; the program then ends normally.
         prompts.ShowError(e.what());

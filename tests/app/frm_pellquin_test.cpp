@@ -364,9 +364,15 @@ private slots:
         ClickHeader(2);
         QCOMPARE(Column(2), QStringList({"Zed", "amy", "bob"}));
 
+        // From the keyboard, the list's context menu sorts as the header does.
+        Find<QAction>("mniSortColumn0")->trigger();
+        QCOMPARE(Column(0), QStringList({"9", "10", "100"}));
+        QCOMPARE(header->sortIndicatorSection(), 0);
+
         // A selection follows its row through a sort.
         SelectRows({0});
         ClickHeader(0);
+        QCOMPARE(Column(0), QStringList({"100", "10", "9"}));
         QCOMPARE(List()->selectionModel()->selectedRows(0).value(0).data().toString(),
                  QString("9"));
     }
