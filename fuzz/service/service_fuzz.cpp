@@ -1,0 +1,82 @@
+// The query service's request path under arbitrary bytes: the connection parser fed in
+// arbitrary pieces, then the request handler on whatever record results, over a scripted
+// file server. Every reply must be a readable reply; nothing may crash, hang or grow.
+//
+// Input: byte 0 picks the mode and the piece size; the rest is what a client sends (mode
+// "stream") or the record itself (mode "record", any length, straight to the handler).
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "fake_net_file_api.h"
+#include "fake_system_info.h"
+#include "protocol/service_codec.h"
+#include "queryservice/connection_parser.h"
+#include "queryservice/request_handler.h"
+
+namespace {
+
+using namespace pellquin;
+
+std::unique_ptr<RequestHandler> MakeHandler(bool strict) {
+    auto netFiles = std::make_unique<test::FakeNetFileApi>();
+    netFiles->shareFolders["data"] = "D:\\Data";
+    netFiles->shareFolders[std::string(300, 's')] = "D:\\" + std::string(300, 'd');
+    netFiles->rounds = {
+        {NET_MORE_DATA, {{1, 3, 0, "D:\\Data\\a.txt", "bob"}}},
+        {NET_OK, {{2, 1, 1, "D:\\Data\\" + std::string(400, '\xC3'), std::string(1, '\0')}}}};
+    netFiles->closeResults[7] = 2;
+    HandlerPolicy policy;
+    if (strict) {
+        policy.allowedClients = {"10.0.0.1"};
+        policy.refuseClose = true;
+    }
+    return std::make_unique<RequestHandler>(
+        std::move(netFiles), std::make_unique<test::FakeSystemInfo>(), std::move(policy), nullptr);
+}
+
+void CheckReply(const std::vector<uint8_t>& body) {
+    const DecodedQueryReply reply = DecodeQueryReply(body.data(), body.size());
+    if (!reply.ok || body.size() != kReplyHeaderSize + kReplyRowSize * reply.rows.size()) {
+        std::abort();
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size == 0) {
+        return 0;
+    }
+    const uint8_t control = data[0];
+    ++data;
+    --size;
+    const bool strict = (control & 0x02) != 0;
+    auto handler = MakeHandler(strict);
+    if (control & 0x01) {
+        CheckReply(handler->Handle("10.0.0.1", data, size));
+        return 0;
+    }
+    const size_t piece = 1 + (control >> 2);
+    ConnectionParser parser;
+    size_t offset = 0;
+    while (offset < size) {
+        const size_t length = std::min(piece, size - offset);
+        size_t used = 0;
+        const auto event = parser.Feed(data + offset, length, &used);
+        if (used == 0 || used > length) {
+            std::abort();  // no progress would hang the connection
+        }
+        offset += used;
+        if (parser.Record().size() > kRequestRecordSize) {
+            std::abort();
+        }
+        if (event == ConnectionParser::Event::RecordReady) {
+            CheckReply(handler->Handle("10.0.0.2", parser.Record().data(), parser.Record().size()));
+        }
+    }
+    return 0;
+}
