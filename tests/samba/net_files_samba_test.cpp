@@ -320,6 +320,11 @@ TEST_F(RealSamba, ALocalPathIsListedByThisMachine) {
               (std::set<std::string>{"reports/q1.xls", "reports/archive/2023 summary.txt"}));
     const TPellquinRequest one = Query(*modPQ, sandbox.shareDir() + "/rep/notes.txt");
     EXPECT_EQ(Names(sandbox, one), (std::set<std::string>{"rep/notes.txt"}));
+    // The server names files by their real paths; a path through a symlink still finds them.
+    const std::string link = sandbox.dir() + "/link-to-reports";
+    ASSERT_EQ(symlink((sandbox.shareDir() + "/reports").c_str(), link.c_str()), 0);
+    EXPECT_EQ(Names(sandbox, Query(*modPQ, link + "/")),
+              (std::set<std::string>{"reports/q1.xls", "reports/archive/2023 summary.txt"}));
 
     const uint32_t id = IdOf(sandbox, reports, "reports/q1.xls");
     EXPECT_EQ(Close(*modPQ, sandbox.shareDir(), id).ErrorText, "");

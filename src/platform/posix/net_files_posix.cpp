@@ -46,12 +46,13 @@ private:
 // libnetapi prints some failures ("session setup failed: NT_STATUS_LOGON_FAILURE") with
 // printf, whatever its debug level; the caller gets them as status codes, and a command-line
 // program's stdout must carry its results only. So stdout points at /dev/null while a call
-// runs. Calls come from one thread, as the engine makes them.
+// runs. The redirection is process-wide: calls must come from one thread (libnetapi's single
+// context demands that anyway), and text another thread writes to stdout meanwhile is lost.
 class StdoutMuted {
 public:
     StdoutMuted() {
         std::fflush(stdout);
-        m_saved = dup(STDOUT_FILENO);
+        m_saved = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
         const int devNull = open("/dev/null", O_WRONLY | O_CLOEXEC);
         if (m_saved >= 0 && devNull >= 0) {
             dup2(devNull, STDOUT_FILENO);
@@ -73,6 +74,24 @@ public:
 private:
     int m_saved = -1;
 };
+
+// A local base path as this machine's Samba reports paths: resolved (the server names files
+// by their real path, without symlinks) and in its "C:\..." form. A trailing '/' (everything
+// below) survives; a path that cannot be resolved is taken as given.
+std::string LocalServerForm(const std::string& basePath) {
+    if (basePath.empty()) {
+        return basePath;
+    }
+    std::string path = basePath;
+    if (char* real = realpath(basePath.c_str(), nullptr)) {
+        path = real;
+        std::free(real);
+        if (basePath.back() == '/' && path.back() != '/') {
+            path += '/';
+        }
+    }
+    return SambaServerForm(path);
+}
 
 bool HasKerberosTicket() {
     const char* cache = std::getenv("KRB5CCNAME");
@@ -115,8 +134,7 @@ public:
     uint32_t FileEnum(const std::optional<std::string>& server, const std::string& basePath,
                       uint32_t* resumeHandle, std::vector<OpenFileEntry>* entries) override {
         const ServerName name(server);
-        // This machine's Samba reports its paths as "C:" and the Unix path with '\'.
-        const std::string base = server ? basePath : SambaServerForm(basePath);
+        const std::string base = server ? basePath : LocalServerForm(basePath);
         uint8_t* buffer = nullptr;
         uint32_t read = 0;
         uint32_t total = 0;
