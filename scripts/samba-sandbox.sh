@@ -128,7 +128,9 @@ start() {
     write_credentials "$dir/user.credentials" "$PLAIN_USER" "$PLAIN_PASSWORD"
 
     if port_listens "$ip"; then
-        echo "samba-sandbox: $ip:445 is already taken" >&2
+        # Most often a sandbox whose test crashed before stopping it.
+        echo "samba-sandbox: $ip:445 is already taken:" >&2
+        ss -ltnpH "src $ip:445 or src 0.0.0.0:445" >&2 || true
         exit 1
     fi
     smbd -D -s "$conf"
