@@ -376,7 +376,9 @@ TEST(ServiceClientTest, ReplyCutShortThrowsAndClosesTheConnection) {
         uint8_t kind;
         const char* message;
         size_t rowsKept;
+        std::string handshake = "OK\r\n";  // empty: the service closes instead of answering
     } cases[] = {
+        {"closed during the handshake", "", REQUEST_CLOSE, "Connection Closed Gracefully.", 0, ""},
         {"closed before the length", "", REQUEST_QUERY, "Connection Closed Gracefully.", 0},
         {"closed inside the length", "\0\0", REQUEST_QUERY, "Connection Closed Gracefully.", 0},
         {"closed inside the body", Be(2000) + header, REQUEST_QUERY,
@@ -399,7 +401,11 @@ TEST(ServiceClientTest, ReplyCutShortThrowsAndClosesTheConnection) {
         bool sawEnd = false;
         ScriptedServer server([&](Peer& peer) {
             peer.ReadLine();
-            peer.Send("OK\r\n");
+            if (c.handshake.empty()) {
+                peer.Close();
+                return;
+            }
+            peer.Send(c.handshake);
             peer.Read(4 + kRequestRecordSize);
             peer.Send(c.sent);
             if (c.sent.size() < 4 || c.message == std::string("Connection Closed Gracefully.")) {
