@@ -1,7 +1,6 @@
 #include "queryservice/service_config.h"
 
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
