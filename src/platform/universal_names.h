@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <string>
 
-namespace pellquin {
+#include "platform/error_codes.h"
 
-constexpr uint32_t ERROR_NOT_CONNECTED = 2250;
+namespace pellquin {
 
 // Maps a path on a redirected drive (Windows) or a network mount (Linux) to its UNC name.
 // Abstract so that tests can script which paths are mapped.
@@ -14,7 +14,7 @@ public:
     virtual ~UniversalNames() = default;
 
     // Returns 0 and sets *unc to "\\server\share\rest" when `localPath` lies on a network
-    // share; ERROR_NOT_CONNECTED when it is a local path; any other code is a failure.
+    // share; kErrorNotConnected when it is a local path; any other code is a failure.
     virtual uint32_t GetUniversalName(const std::string& localPath, std::string* unc) = 0;
 };
 

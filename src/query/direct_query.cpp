@@ -22,7 +22,7 @@ bool QueryDirect(TPellquinRequest& request, NetFileApi& netFiles, SystemInfo& sy
 
 bool EnumOpenFiles(TPellquinRequest& request, NetFileApi& netFiles, SystemInfo& system) {
     if (request.Server.size() > MAX_DIRECT_NAME || request.ServerPath.size() > MAX_DIRECT_NAME) {
-        RecordFailure(request, system, ERROR_FILENAME_EXCED_RANGE);
+        RecordFailure(request, system, kErrorFilenameTooLong);
         return false;
     }
     const std::optional<std::string> server =

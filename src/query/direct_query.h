@@ -9,7 +9,7 @@
 namespace pellquin {
 
 // Longest Server or ServerPath the direct calls carry, in bytes; longer ones are refused
-// with ERROR_FILENAME_EXCED_RANGE instead of being cut.
+// with kErrorFilenameTooLong instead of being cut.
 constexpr size_t MAX_DIRECT_NAME = 254;
 
 // ResolveServerPath, then EnumOpenFiles. Expects ResolvePath to have succeeded.

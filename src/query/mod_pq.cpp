@@ -1,6 +1,7 @@
 #include "query/mod_pq.h"
 
 #include "query/direct_query.h"
+#include "platform/error_codes.h"
 #include "query/path_resolution.h"
 
 namespace pellquin {
@@ -22,10 +23,6 @@ const char* const kMessageAccessDeniedTryService =
     "please turn on the Try Service selection on the options tab.\r\nInstalling the Pellquin "
     "service on this server will allow regular users to check files";
 
-namespace {
-constexpr int32_t ERROR_ACCESS_DENIED = 5;
-}
-
 TmodPQ::TmodPQ(std::unique_ptr<NetFileApi> netFiles, std::unique_ptr<UniversalNames> names,
                std::unique_ptr<SystemInfo> system, std::unique_ptr<ServiceExchange> service)
     : m_netFiles(std::move(netFiles)),
@@ -44,7 +41,7 @@ void TmodPQ::QueryOpenFiles(TPellquinRequest& request, int tryDirect, int trySer
         if (QueryDirect(request, *m_netFiles, *m_system)) {
             return;
         }
-        accessDenied = request.ErrorCode == ERROR_ACCESS_DENIED;
+        accessDenied = request.ErrorCode == static_cast<int32_t>(kErrorAccessDenied);
     }
     if (tryService == 1) {
         socketFailure = m_service->QueryThroughService(request);

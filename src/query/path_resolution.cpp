@@ -39,7 +39,7 @@ void SplitUncName(TPellquinRequest& request, const std::string& unc) {
 
 void ResolvePath(TPellquinRequest& request, UniversalNames& names, SystemInfo& system) {
     if (request.Path.size() > MAX_RESOLVE_PATH) {
-        Fail(request, system, ERROR_FILENAME_EXCED_RANGE);
+        Fail(request, system, kErrorFilenameTooLong);
         return;
     }
     if (IsUncName(request.Path)) {
@@ -48,7 +48,7 @@ void ResolvePath(TPellquinRequest& request, UniversalNames& names, SystemInfo& s
     }
     std::string unc;
     const uint32_t result = names.GetUniversalName(request.Path, &unc);
-    if (result == ERROR_NOT_CONNECTED) {
+    if (result == kErrorNotConnected) {
         request.IsLocal = 1;
         request.ErrorCode = 0;
         request.Server.clear();

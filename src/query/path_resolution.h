@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/error_codes.h"
 #include "platform/net_file_api.h"
 #include "platform/system_info.h"
 #include "platform/universal_names.h"
@@ -9,12 +10,10 @@ namespace pellquin {
 
 // Longest path the engine resolves, in bytes.
 constexpr size_t MAX_RESOLVE_PATH = 1023;
-// Win32 ERROR_FILENAME_EXCED_RANGE: the answer to a text too long for its buffer or field.
-constexpr uint32_t ERROR_FILENAME_EXCED_RANGE = 206;
 
 // Turns request.Path into Server, Share and the path below the share, or marks it local.
 // Sets IsLocal, Server, Share, Path, ErrorCode and ErrorText on every outcome; success is
-// ErrorCode 0. A path longer than MAX_RESOLVE_PATH is refused with ERROR_FILENAME_EXCED_RANGE
+// ErrorCode 0. A path longer than MAX_RESOLVE_PATH is refused with kErrorFilenameTooLong
 // rather than cut. "\\server" alone (no share) resolves to the whole server: empty Share and
 // Path, which lists every open file there.
 void ResolvePath(TPellquinRequest& request, UniversalNames& names, SystemInfo& system);

@@ -1,5 +1,7 @@
 #include "query/service_client.h"
 
+#include "platform/error_codes.h"
+
 #include <cstdio>
 #include <string>
 
@@ -11,9 +13,6 @@ namespace {
 
 constexpr const char* kClosedGracefully = "Connection Closed Gracefully.";
 constexpr const char* kStreamReadError = "Stream read error";
-
-constexpr uint32_t ERROR_INVALID_NAME = 123;
-constexpr uint32_t ERROR_FILENAME_EXCED_RANGE = 206;
 
 // Closes the connection on every way out of an exchange, exceptions included.
 class ConnectionGuard {
@@ -54,7 +53,7 @@ ServiceClient::Outcome ServiceClient::Exchange(TPellquinRequest& request,
         // Cutting the text would query or close under a different path than the user's.
         const bool tooLong = encoded.problem == FieldProblem::TooLong;
         request.ErrorCode =
-            static_cast<int32_t>(tooLong ? ERROR_FILENAME_EXCED_RANGE : ERROR_INVALID_NAME);
+            static_cast<int32_t>(tooLong ? kErrorFilenameTooLong : kErrorInvalidName);
         request.ErrorText = SystemErrorText(*m_system, static_cast<uint32_t>(request.ErrorCode));
         if (request.ErrorText.empty()) {
             // An empty text would read as success to every caller.

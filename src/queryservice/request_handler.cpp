@@ -3,17 +3,16 @@
 #include <algorithm>
 #include <ctime>
 
+#include "platform/error_codes.h"
 #include "protocol/service_codec.h"
 #include "query/direct_query.h"
-#include "query/path_resolution.h"
 #include "query/pellquin_request.h"
 #include "query/system_error_text.h"
 
 namespace pellquin {
 namespace {
 
-constexpr uint32_t ERROR_ACCESS_DENIED = 5;
-constexpr uint32_t ERROR_INVALID_PARAMETER = 87;
+constexpr uint32_t kErrorInvalidParameter = 87;
 
 // A string field holds at most 254 bytes. Row texts longer than that are cut rather than
 // refused: the id still names the handle, so the row can still be closed. The cut backs
@@ -95,7 +94,7 @@ std::vector<uint8_t> RequestHandler::Handle(const std::string& peer, const uint8
     const ServiceRequestRecord record = DecodeRequestRecord(reader);
     if (!reader.Ok()) {
         entry.kind = "unreadable";
-        return finish("refused: " + reader.Error(), refusal(ERROR_INVALID_PARAMETER));
+        return finish("refused: " + reader.Error(), refusal(kErrorInvalidParameter));
     }
     entry.user = record.UserName;
     entry.computer = record.ComputerName;
@@ -104,13 +103,13 @@ std::vector<uint8_t> RequestHandler::Handle(const std::string& peer, const uint8
 
     const auto& allowed = m_policy.allowedClients;
     if (!allowed.empty() && std::find(allowed.begin(), allowed.end(), peer) == allowed.end()) {
-        return finish("refused: client not allowed", refusal(ERROR_ACCESS_DENIED));
+        return finish("refused: client not allowed", refusal(kErrorAccessDenied));
     }
     if (record.RequestKind != REQUEST_QUERY && record.RequestKind != REQUEST_CLOSE) {
-        return finish("refused: unknown request kind", refusal(ERROR_INVALID_PARAMETER));
+        return finish("refused: unknown request kind", refusal(kErrorInvalidParameter));
     }
     if (record.RequestKind == REQUEST_CLOSE && m_policy.refuseClose) {
-        return finish("refused: closing is turned off", refusal(ERROR_ACCESS_DENIED));
+        return finish("refused: closing is turned off", refusal(kErrorAccessDenied));
     }
 
     // The record names the server as the client addressed it; the service answers only
@@ -142,7 +141,7 @@ std::vector<uint8_t> RequestHandler::Handle(const std::string& peer, const uint8
     }
     // A base path cut short would make the client show wrong relative names.
     if (request.ServerPath.size() > kMaxFieldText) {
-        return finish("failed: base path too long", refusal(ERROR_FILENAME_EXCED_RANGE));
+        return finish("failed: base path too long", refusal(kErrorFilenameTooLong));
     }
     header.BasePath = request.ServerPath;
     std::vector<ServiceReplyRow> rows;

@@ -27,7 +27,7 @@ public:
                 return 0;
             }
         }
-        return ERROR_NOT_CONNECTED;
+        return kErrorNotConnected;
     }
 };
 

@@ -28,7 +28,7 @@ public:
         if (path.empty() || path[0] != '/') {
             char cwd[4096];
             if (getcwd(cwd, sizeof cwd) == nullptr) {
-                return ERROR_NOT_CONNECTED;
+                return kErrorNotConnected;
             }
             path = std::string(cwd) + "/" + path;
         }
@@ -42,7 +42,7 @@ public:
             *unc = *name;
             return 0;
         }
-        return ERROR_NOT_CONNECTED;
+        return kErrorNotConnected;
     }
 };
 
