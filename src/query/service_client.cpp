@@ -1,10 +1,9 @@
 #include "query/service_client.h"
 
-#include "platform/error_codes.h"
-
 #include <cstdio>
 #include <string>
 
+#include "platform/error_codes.h"
 #include "protocol/service_codec.h"
 #include "query/system_error_text.h"
 
