@@ -74,8 +74,9 @@ if [ "$gui" = 1 ]; then
     # the query service; the administrator's file is in $demo/samba/admin.credentials.
     mkdir -p "$demo/config/pellquin"
     cp "$demo/samba/user.credentials" "$demo/config/pellquin/credentials"
-    echo "== Opening Pellquin on \\\\$ip\\data (close the window to end the demo)"
-    XDG_CONFIG_HOME=$demo/config "$build/src/app/pellquin" "\\\\$ip\\data" || true
+    echo "== Opening Pellquin: type \\\\$ip\\data in the path box and press Check"
+    echo "   (close the window to end the demo)"
+    XDG_CONFIG_HOME=$demo/config "$build/src/app/pellquin" || true
 else
     echo
     echo "== An administrator checks the share directly:"
