@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 
 namespace pellquin::test {
@@ -11,7 +13,8 @@ namespace pellquin::test {
 // The share holds: readme.txt, reports/q1.xls, reports/q2.xls, reports/archive/2023 summary.txt,
 // rep/notes.txt, "Projekte Übersicht/Café Zürich.txt", and an empty folder bench/.
 // Built on scripts/samba-sandbox.sh; needs root (see CanRun). The destructor stops the
-// server's processes by their PIDs and removes the directory, also when a test fails.
+// server's processes by their PIDs and removes the directory, also when a test fails; a
+// watchdog process does the same if this process dies without running it.
 class SambaSandbox {
 public:
     static constexpr const char* ADMIN_USER = "pqadmin";
@@ -49,11 +52,15 @@ public:
     static std::string ScriptPath();
 
 private:
+    void StartWatchdog();
+
     std::string m_ip;
     std::string m_dir;
     bool m_ok = false;
     bool m_running = false;
     std::string m_error;
+    pid_t m_watchdog = -1;
+    int m_watchdogPipe = -1;
 };
 
 }  // namespace pellquin::test
