@@ -329,6 +329,15 @@ TEST_F(RealSamba, ALocalPathIsListedByThisMachine) {
     const uint32_t id = IdOf(sandbox, reports, "reports/q1.xls");
     EXPECT_EQ(Close(*modPQ, sandbox.shareDir(), id).ErrorText, "");
     EXPECT_EQ(holder.probe(1), FileHolder::Probe::Closed);
+
+    // A query service answering for its own machine names no server at all.
+    modPQ.reset();
+    std::string error;
+    auto netFiles = MakeNetFileApi(NetCredentials{sandbox.adminCredentials()}, &error);
+    ASSERT_NE(netFiles, nullptr) << error;
+    std::string folder;
+    EXPECT_EQ(netFiles->ShareGetInfo("", "data", &folder), 0u);
+    EXPECT_EQ(folder, sandbox.serverFolder());
 }
 
 // These need no server: they stop before any call.

@@ -31,13 +31,13 @@ std::string WithoutLeadingBackslashes(const std::string& server) {
 }
 
 // Holds the stripped name so that the pointer handed to libnetapi stays valid; NULL means
-// this machine.
+// this machine, and so does an empty name (a service answering for its own machine).
 class ServerName {
 public:
     explicit ServerName(const std::optional<std::string>& server)
         : m_name(server ? std::optional<std::string>(WithoutLeadingBackslashes(*server))
                         : std::nullopt) {}
-    const char* get() const { return m_name ? m_name->c_str() : nullptr; }
+    const char* get() const { return m_name && !m_name->empty() ? m_name->c_str() : nullptr; }
 
 private:
     std::optional<std::string> m_name;
@@ -118,9 +118,11 @@ public:
     uint32_t ShareGetInfo(const std::string& server, const std::string& share,
                           std::string* folder) override {
         uint8_t* buffer = nullptr;
-        const std::string name = WithoutLeadingBackslashes(server);
+        const ServerName name(server);
         const StdoutMuted muted;
-        const NET_API_STATUS status = NetShareGetInfo(name.c_str(), share.c_str(), 2, &buffer);
+        // NET_API_STATUS names only success, so compilers may take it for a tiny range.
+        const auto status =
+            static_cast<uint32_t>(NetShareGetInfo(name.get(), share.c_str(), 2, &buffer));
         if (status == 0 && buffer != nullptr) {
             const auto* info = reinterpret_cast<const SHARE_INFO_2*>(buffer);
             *folder = info->shi2_path != nullptr ? info->shi2_path : "";
@@ -139,9 +141,9 @@ public:
         uint32_t read = 0;
         uint32_t total = 0;
         const StdoutMuted muted;
-        const NET_API_STATUS status =
-            NetFileEnum(name.get(), base.c_str(), nullptr, 3, &buffer, PREFERRED_MAX_LENGTH, &read,
-                        &total, resumeHandle);
+        const auto status =
+            static_cast<uint32_t>(NetFileEnum(name.get(), base.c_str(), nullptr, 3, &buffer,
+                                              PREFERRED_MAX_LENGTH, &read, &total, resumeHandle));
         if ((status == 0 || status == NET_MORE_DATA) && buffer != nullptr) {
             const auto* files = reinterpret_cast<const FILE_INFO_3*>(buffer);
             for (uint32_t i = 0; i < read; ++i) {
@@ -167,7 +169,7 @@ public:
     uint32_t FileClose(const std::optional<std::string>& server, uint32_t id) override {
         const ServerName name(server);
         const StdoutMuted muted;
-        return NetFileClose(name.get(), id);
+        return static_cast<uint32_t>(NetFileClose(name.get(), id));
     }
 
 private:
