@@ -111,7 +111,8 @@ std::vector<MountEntry> ParseMountInfo(const std::string& text) {
         if (parts.size() < 5 || dash + 2 >= parts.size()) {
             continue;
         }
-        mounts.push_back({Unescape(parts[4]), parts[dash + 1], Unescape(parts[dash + 2])});
+        mounts.push_back(
+            {Unescape(parts[3]), Unescape(parts[4]), parts[dash + 1], Unescape(parts[dash + 2])});
     }
     return mounts;
 }
@@ -150,7 +151,16 @@ std::optional<std::string> UncNameForMountedPath(const std::string& path,
         while (!prefix.empty() && prefix.back() == '/') {
             prefix.pop_back();
         }
-        std::string rest = prefix;
+        // A bind mount of a folder inside the share shows that folder as its root; some
+        // kernels show a prefix path there as well as in the source.
+        std::string root = best->root;
+        while (!root.empty() && root.back() == '/') {
+            root.pop_back();
+        }
+        const bool rootInPrefix =
+            prefix.size() >= root.size() &&
+            prefix.compare(prefix.size() - root.size(), root.size(), root) == 0;
+        std::string rest = rootInPrefix ? prefix : prefix + root;
         if (!bestRest.empty()) {
             rest += "/" + bestRest;
         }

@@ -8,6 +8,7 @@ namespace pellquin {
 
 // One line of /proc/self/mountinfo, with its escapes (\040 and the like) decoded.
 struct MountEntry {
+    std::string root;  // the folder of the mounted filesystem shown at mountPoint ("/" mostly)
     std::string mountPoint;
     std::string fsType;
     std::string source;  // for cifs/smb3: "//server/share[/prefix]"

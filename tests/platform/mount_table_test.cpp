@@ -14,15 +14,18 @@ const char* const kMountInfo =
     "33 22 0:43 / /run/user/1000/gvfs rw,nosuid - fuse.gvfsd-fuse gvfsd-fuse rw\n"
     "34 22 0:44 / /home rw,relatime - nfs nas:/home rw\n"
     "35 22 0:45 / /mnt/pre rw - cifs //srv/data/sub/dir/ rw\n"
+    "37 22 0:47 /sub /mnt/bind rw - cifs //srv/data rw\n"
+    "38 22 0:48 /sub/dir /mnt/pre2 rw - cifs //srv/data/sub/dir rw\n"
     "this line is garbage\n"
     "36 22 0:46 / /mnt/short rw -\n";
 
 TEST(ParseMountInfo, DecodesFieldsAndSkipsMalformedLines) {
     const auto mounts = ParseMountInfo(kMountInfo);
-    ASSERT_EQ(mounts.size(), 7u);
+    ASSERT_EQ(mounts.size(), 9u);
     EXPECT_EQ(mounts[1].mountPoint, "/mnt/data");
     EXPECT_EQ(mounts[1].fsType, "cifs");
     EXPECT_EQ(mounts[1].source, "//srv/data");
+    EXPECT_EQ(mounts[7].root, "/sub");
     EXPECT_EQ(mounts[3].mountPoint, "/mnt/my share");
     EXPECT_EQ(mounts[3].source, "//srv/My Share");
     EXPECT_EQ(mounts[4].fsType, "fuse.gvfsd-fuse");
@@ -45,6 +48,9 @@ TEST(UncNameForMountedPath, MapsNetworkMountsAndLeavesTheRestLocal) {
         {"/mnt/data/deeper/x", "\\\\srv\\data\\deeper\\x"},
         {"/mnt/pre/f", "\\\\srv\\data\\sub\\dir\\f"},
         {"/mnt/pre", "\\\\srv\\data\\sub\\dir"},
+        // A bind mount of a folder of the share; a root that repeats the prefix path.
+        {"/mnt/bind/f", "\\\\srv\\data\\sub\\f"},
+        {"/mnt/pre2/f", "\\\\srv\\data\\sub\\dir\\f"},
         {"/mnt/my share/a b.txt", "\\\\srv\\My Share\\a b.txt"},
         {"/run/user/1000/gvfs/smb-share:server=fs1,share=pub/dir/f.txt",
          "\\\\fs1\\pub\\dir\\f.txt"},
