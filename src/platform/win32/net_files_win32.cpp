@@ -1,5 +1,6 @@
-#include <lm.h>
 #include <windows.h>
+// <lm.h> needs the types of <windows.h> first.
+#include <lm.h>
 
 #include "platform/adapters.h"
 
