@@ -76,17 +76,32 @@ size_t SettledDescriptors(const test::ServiceProcess& service, size_t expected) 
     return count;
 }
 
+// The descriptor count once it has stopped falling for half a second: the connections of a
+// round are gone and what is left is the service's own working set.
+size_t SteadyDescriptors(const test::ServiceProcess& service) {
+    size_t count = service.OpenDescriptors();
+    for (int stable = 0, i = 0; stable < 5 && i < 100; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        const size_t now = service.OpenDescriptors();
+        stable = now == count ? stable + 1 : 0;
+        count = now;
+    }
+    return count;
+}
+
 TEST(ServiceLoad, HundredsOfClientsAreAllAnsweredAndNothingIsLeftBehind) {
     // The time limit must outlast a client thread's wait for the CPU while hundreds start at
     // once beside the rest of the test suite; idle connections are dropped after it.
     test::ServiceProcess service(kIp, kPort, "io_timeout_ms = 4000\n", {"--canned-engine", "3"});
     ASSERT_TRUE(service.ok()) << service.error();
-    const size_t idleDescriptors = service.OpenDescriptors();
+    const size_t startDescriptors = service.OpenDescriptors();
 
-    // The first round lets the allocator and the kernel's buffers reach their working size.
+    // The first round lets the allocator, the kernel's buffers and the service's lazily made
+    // descriptors (its engine thread's, for one) reach their working size.
     RoundResult result = Round(400, 50, 50);
     EXPECT_EQ(result.answered, 400);
-    EXPECT_EQ(SettledDescriptors(service, idleDescriptors), idleDescriptors);
+    const size_t idleDescriptors = SteadyDescriptors(service);
+    EXPECT_LE(idleDescriptors, startDescriptors + 4);
     const long warmKb = service.ResidentKb();
 
     for (int round = 0; round < 2; ++round) {
