@@ -285,6 +285,46 @@ TEST_F(RegistryPosixTest, ChangesOfAnotherProcessAreSeenAndKept) {
     EXPECT_EQ(Query(*second, "A", "FromFirst").data, "1");
 }
 
+TEST_F(RegistryPosixTest, ConcurrentWritersKeepEachOthersChanges) {
+    {
+        auto registry = MakeRegistry();
+        RegistryKey key(*registry);
+        ASSERT_EQ(key.Create(kUser, "A", kKeyAllAccess), kRegSuccess);
+    }
+    constexpr int kWriters = 3;
+    constexpr int kValues = 20;
+    std::vector<pid_t> children;
+    for (int w = 0; w < kWriters; ++w) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            auto registry = MakeRegistry();
+            RegistryKey key(*registry);
+            key.Open(kUser, "A", kKeyAllAccess);
+            int failures = 0;
+            for (int i = 0; i < kValues; ++i) {
+                const std::string name = "W" + std::to_string(w) + "_" + std::to_string(i);
+                failures += key.SetValue(name, kRegSz, name) != kRegSuccess;
+            }
+            _exit(failures);
+        }
+        children.push_back(child);
+    }
+    for (const pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+
+    auto registry = MakeRegistry();
+    for (int w = 0; w < kWriters; ++w) {
+        for (int i = 0; i < kValues; ++i) {
+            const std::string name = "W" + std::to_string(w) + "_" + std::to_string(i);
+            EXPECT_EQ(Query(*registry, "A", name).data, name);
+        }
+    }
+}
+
 TEST_F(RegistryPosixTest, FailedWriteIsReportedAndChangesNothing) {
     const std::string text = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\A]\r\n\"V\"=\"old\"\r\n";
     WriteHive(text);

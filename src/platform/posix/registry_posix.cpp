@@ -7,10 +7,12 @@
 // is flushed and renamed over the hive: a crash leaves the old file or the new one, never a
 // mixture. A file that cannot be parsed is renamed to "<name>.bad-<time>" and the hive
 // starts empty; it is never overwritten in place. Before each call the file is checked for a
-// change by another process (last writer wins, per change).
+// change by another process. Changes hold an exclusive lock on the directory from reading the
+// file to renaming the new one, so that concurrent processes never drop each other's changes.
 
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -472,12 +474,71 @@ struct FileVersion {
     }
 };
 
+// Creates the hive directory, and its parent (~/.config) when that is missing too.
+int EnsureDirectory(const std::string& directory) {
+    if (mkdir(directory.c_str(), 0700) == 0 || errno == EEXIST) {
+        return 0;
+    }
+    const size_t slash = directory.rfind('/');
+    if (slash == std::string::npos || slash == 0 ||
+        (mkdir(directory.substr(0, slash).c_str(), 0700) != 0 && errno != EEXIST) ||
+        mkdir(directory.c_str(), 0700) != 0) {
+        return errno;
+    }
+    return 0;
+}
+
+// An exclusive flock on the hive directory, shared by every process that changes a hive there.
+// Re-entrant within one registry object. Where no lock can be had (read-only or network
+// directory) changes go ahead unlocked; a change that then fails to write says so itself.
+class DirectoryLock {
+public:
+    explicit DirectoryLock(std::string directory) : m_directory(std::move(directory)) {}
+
+    class Hold {
+    public:
+        explicit Hold(DirectoryLock& lock) : m_lock(lock) { m_lock.Acquire(); }
+        ~Hold() { m_lock.Release(); }
+        Hold(const Hold&) = delete;
+        Hold& operator=(const Hold&) = delete;
+
+    private:
+        DirectoryLock& m_lock;
+    };
+
+private:
+    void Acquire() {
+        if (m_depth++ != 0 || EnsureDirectory(m_directory) != 0) {
+            return;
+        }
+        m_fd = open(m_directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        while (m_fd >= 0 && flock(m_fd, LOCK_EX) != 0) {
+            if (errno != EINTR) {
+                close(m_fd);
+                m_fd = -1;
+            }
+        }
+    }
+
+    void Release() {
+        if (--m_depth == 0 && m_fd >= 0) {
+            close(m_fd);  // drops the lock
+            m_fd = -1;
+        }
+    }
+
+    std::string m_directory;
+    int m_depth = 0;
+    int m_fd = -1;
+};
+
 class HiveFile {
 public:
-    HiveFile(std::string directory, std::string rootName)
+    HiveFile(std::string directory, std::string rootName, DirectoryLock& lock)
         : m_directory(std::move(directory)),
           m_rootName(std::move(rootName)),
-          m_path(m_directory + "/" + m_rootName + ".reg") {}
+          m_path(m_directory + "/" + m_rootName + ".reg"),
+          m_lock(lock) {}
 
     // The hive as the file holds it now.
     Hive& Current() {
@@ -535,7 +596,7 @@ private:
             m_hive = std::move(parsed);
             return;
         }
-        MoveAside();
+        MoveAside(version);
     }
 
     bool ReadFile(std::string* text) const {
@@ -552,8 +613,15 @@ private:
         return count == 0;
     }
 
-    // Renames a damaged hive to "<name>.bad-<local time>" so that the user can repair it.
-    void MoveAside() {
+    // Renames a damaged hive to "<name>.bad-<local time>" so that the user can repair it;
+    // `damaged` is the version that failed to parse. When another process has replaced it
+    // meanwhile, the replacement is left alone and read at the next call.
+    void MoveAside(const FileVersion& damaged) {
+        const DirectoryLock::Hold hold(m_lock);
+        if (!(VersionOnDisk() == damaged)) {
+            m_loaded = false;
+            return;
+        }
         char stamp[32];
         const time_t now = time(nullptr);
         tm local{};
@@ -572,14 +640,8 @@ private:
     }
 
     uint32_t WriteAtomically(const std::string& text) const {
-        if (mkdir(m_directory.c_str(), 0700) != 0 && errno != EEXIST) {
-            // The parent (~/.config) may be missing too.
-            const size_t slash = m_directory.rfind('/');
-            if (slash == std::string::npos || slash == 0 ||
-                (mkdir(m_directory.substr(0, slash).c_str(), 0700) != 0 && errno != EEXIST) ||
-                mkdir(m_directory.c_str(), 0700) != 0) {
-                return StatusOf(errno);
-            }
+        if (const int error = EnsureDirectory(m_directory)) {
+            return StatusOf(error);
         }
         std::string temporary = m_path + ".tmp.XXXXXX";
         const int fd = mkstemp(temporary.data());
@@ -619,6 +681,7 @@ private:
     std::string m_directory;
     std::string m_rootName;
     std::string m_path;
+    DirectoryLock& m_lock;
     Hive m_hive;
     FileVersion m_version;
     bool m_loaded = false;
@@ -628,8 +691,9 @@ private:
 class RegistryPosix : public Registry {
 public:
     explicit RegistryPosix(const std::string& directory)
-        : m_currentUser(directory, RegistryRootName(RegistryRoot::CurrentUser)),
-          m_classesRoot(directory, RegistryRootName(RegistryRoot::ClassesRoot)) {}
+        : m_lock(directory),
+          m_currentUser(directory, RegistryRootName(RegistryRoot::CurrentUser), m_lock),
+          m_classesRoot(directory, RegistryRootName(RegistryRoot::ClassesRoot), m_lock) {}
 
     uint32_t CreateKey(RegistryRoot root, const std::string& path, uint32_t access,
                        RegistryHandle* key) override {
@@ -637,6 +701,7 @@ public:
         if (!IsValidPath(path)) {
             return kRegInvalidParameter;
         }
+        const DirectoryLock::Hold hold(m_lock);
         HiveFile& file = FileOf(root);
         Hive next = file.Current();
         if (next.Create(path)) {
@@ -680,6 +745,7 @@ public:
 
     uint32_t SetValue(RegistryHandle handle, const std::string& name, uint32_t type,
                       const std::string& data) override {
+        const DirectoryLock::Hold hold(m_lock);
         Key* key = nullptr;
         uint32_t status = Resolve(handle, kKeySetValue, &key);
         if (status != kRegSuccess) {
@@ -692,6 +758,9 @@ public:
         HiveFile& file = FileOf(opened.root);
         Hive next = file.Current();
         Key* target = next.Find(opened.path);
+        if (target == nullptr) {
+            return kRegKeyDeleted;  // a hand edit outside the lock removed it meanwhile
+        }
         if (Value* existing = target->Find(name)) {
             existing->type = type;
             existing->data = data;
@@ -702,6 +771,7 @@ public:
     }
 
     uint32_t DeleteValue(RegistryHandle handle, const std::string& name) override {
+        const DirectoryLock::Hold hold(m_lock);
         Key* key = nullptr;
         const uint32_t status = Resolve(handle, kKeySetValue, &key);
         if (status != kRegSuccess) {
@@ -713,7 +783,11 @@ public:
         const OpenedKey& opened = m_handles.at(handle);
         HiveFile& file = FileOf(opened.root);
         Hive next = file.Current();
-        auto& values = next.Find(opened.path)->values;
+        Key* target = next.Find(opened.path);
+        if (target == nullptr) {
+            return kRegKeyDeleted;
+        }
+        auto& values = target->values;
         const std::string folded = Fold(name);
         for (auto it = values.begin(); it != values.end(); ++it) {
             if (Fold(it->name) == folded) {
@@ -725,6 +799,7 @@ public:
     }
 
     uint32_t DeleteKey(RegistryHandle handle, const std::string& subKey) override {
+        const DirectoryLock::Hold hold(m_lock);
         Key* key = nullptr;
         const uint32_t status = Resolve(handle, 0, &key);
         if (status != kRegSuccess) {
@@ -781,6 +856,7 @@ private:
         return *key == nullptr ? kRegKeyDeleted : kRegSuccess;
     }
 
+    DirectoryLock m_lock;  // before the hives, which refer to it
     HiveFile m_currentUser;
     HiveFile m_classesRoot;
     std::map<RegistryHandle, OpenedKey> m_handles;
