@@ -383,7 +383,7 @@ TEST(UpdatePickListTest, ComparesByteForByteAndTrimsLongListsOneAtATime) {
         {{"C:\\Data"}, "c:\\data", {"c:\\data", "C:\\Data"}},
         {{"C:\\Data"}, "C:\\Data\\", {"C:\\Data\\", "C:\\Data"}},
         {{"a", "b", "b"}, "b", {"b", "a", "b"}},
-        {twelve, "new", twelveNew},  // a loaded list longer than ten shrinks by one
+        {twelve, "new", twelveNew},  // a loaded list longer than ten drops its last entry
         {twelve, "7", twelveMoved},  // a move never trims
     };
     for (const Case& c : cases) {
