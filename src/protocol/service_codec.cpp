@@ -128,12 +128,6 @@ DecodedQueryReply DecodeQueryReply(const uint8_t* body, size_t size) {
     ByteReader reader(body, size);
     reply.header = DecodeReplyHeader(reader);
     reply.headerOk = reader.Ok();
-    if (reply.headerOk && reply.header.RowCount < 0) {
-        reply.errorOffset = kRowCountOffset;
-        reply.error = "negative row count " + std::to_string(reply.header.RowCount) +
-                      " at offset " + std::to_string(kRowCountOffset);
-        return reply;
-    }
     for (int32_t i = 0; reader.Ok() && i < reply.header.RowCount; ++i) {
         ServiceReplyRow row = DecodeReplyRow(reader);
         if (reader.Ok()) {

@@ -42,9 +42,9 @@ ServiceReplyHeader DecodeReplyHeader(ByteReader& reader);
 ServiceReplyRow DecodeReplyRow(ByteReader& reader);
 
 // A query reply body as far as it could be read: the rows before the first missing one are
-// kept. Fails on a short header, a negative row count, or fewer rows than announced; rows
-// are never reserved up front, so an absurd count costs nothing. Bytes after the last
-// announced row are ignored.
+// kept. Fails on a short header or fewer rows than announced; a negative row count announces
+// no rows. Rows are never reserved up front, so an absurd count costs nothing. Bytes after
+// the last announced row are ignored.
 struct DecodedQueryReply {
     ServiceReplyHeader header;
     std::vector<ServiceReplyRow> rows;

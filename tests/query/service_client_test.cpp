@@ -245,10 +245,17 @@ TEST(ServiceClientTest, QuerySendsTheExactRecordAndStoresTheRows) {
 }
 
 TEST(ServiceClientTest, RepliesWithoutRowsStoreTheirErrorText) {
-    {
-        SCOPED_TRACE("query, zero rows, LF-only handshake");
+    std::string negativeCount = QueryReply("Path not found", "E:\\", {{"E:\\a", "u", 1, 1, 0}});
+    negativeCount.replace(772, 4, Le(0xffffffff));
+    const struct {
+        const char* name;
+        std::string reply;
+    } queries[] = {{"zero rows", QueryReply("Path not found", "E:\\", {})},
+                   {"negative row count", negativeCount}};
+    for (const auto& q : queries) {
+        SCOPED_TRACE(q.name);
         Received seen;
-        ScriptedServer server(Answer(seen, "OK\n", QueryReply("Path not found", "E:\\", {})));
+        ScriptedServer server(Answer(seen, "OK\n", q.reply));  // LF-only handshake
         TPellquinRequest request = Request(REQUEST_QUERY);
         request.Items.push_back({});
         EXPECT_FALSE(MakeClient(server.Port())->QueryThroughService(request));
