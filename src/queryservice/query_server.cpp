@@ -177,13 +177,15 @@ struct QueryServer::Impl {
         void Dispatch() {
             m_timer.cancel();
             m_pending.clear();
-            m_server.m_engine.Post([self = shared_from_this()] {
+            // The job hands its reference on to the I/O thread: a session must end there, since
+            // its end touches the accept state, which only the I/O thread may use.
+            m_server.m_engine.Post([self = shared_from_this()]() mutable {
                 std::vector<uint8_t> reply = self->m_server.m_handler->Handle(
                     self->m_peer, self->m_parser.Record().data(), self->m_parser.Record().size());
-                asio::post(self->m_socket.get_executor(),
-                           [self, reply = std::move(reply)]() mutable {
-                               self->WriteReply(std::move(reply));
-                           });
+                const auto executor = self->m_socket.get_executor();
+                asio::post(executor, [self = std::move(self), reply = std::move(reply)]() mutable {
+                    self->WriteReply(std::move(reply));
+                });
             });
         }
 
