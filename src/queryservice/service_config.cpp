@@ -5,6 +5,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <asio/ip/address.hpp>
+
 namespace pellquin {
 namespace {
 
@@ -64,6 +66,27 @@ std::vector<std::string> SplitList(const std::string& text) {
     return items;
 }
 
+// The allow-list in the form the server gives a peer's address: canonical text, and an
+// IPv4-mapped IPv6 address as the IPv4 address it carries. Exact text comparison would
+// otherwise never match "::ffff:10.0.0.5" or "0:0:0:0:0:0:0:1". An entry that is no address
+// is an error, not an entry that silently matches nobody.
+bool ParseAddressList(const std::string& text, std::vector<std::string>* addresses) {
+    std::vector<std::string> parsed;
+    for (const std::string& item : SplitList(text)) {
+        asio::error_code error;
+        asio::ip::address address = asio::ip::make_address(item, error);
+        if (error) {
+            return false;
+        }
+        if (address.is_v6() && address.to_v6().is_v4_mapped()) {
+            address = asio::ip::make_address_v4(asio::ip::v4_mapped, address.to_v6());
+        }
+        parsed.push_back(address.to_string());
+    }
+    *addresses = std::move(parsed);
+    return true;
+}
+
 // "ROWS" or "ROWS:DELAY_MS".
 bool ParseCanned(const std::string& text, int* rows, uint32_t* delayMs) {
     const size_t colon = text.find(':');
@@ -107,8 +130,7 @@ bool ApplySetting(const std::string& key, const std::string& value, ServiceConfi
         return true;
     }
     if (key == "allow_clients") {
-        config->allowedClients = SplitList(value);
-        return true;
+        return ParseAddressList(value, &config->allowedClients);
     }
     if (key == "refuse_close") {
         return ParseBool(value, &config->refuseClose);

@@ -39,6 +39,22 @@ TEST(ServiceConfig, ReadsEverySettingWithCommentsAndBlanks) {
     EXPECT_EQ(config.ioTimeoutMs, 2500u);
 }
 
+TEST(ServiceConfig, AllowedClientsAreKeptInTheFormPeersAreSeenIn) {
+    ServiceConfig config;
+    std::string error;
+    ASSERT_TRUE(ParseServiceConfig(
+        "allow_clients = ::ffff:10.0.0.5, 0:0:0:0:0:0:0:1, FE80:0::AB, 192.168.1.1\n", &config,
+        &error))
+        << error;
+    EXPECT_EQ(config.allowedClients,
+              (std::vector<std::string>{"10.0.0.5", "::1", "fe80::ab", "192.168.1.1"}));
+
+    for (const char* text : {"allow_clients = 10.0.0.256\n", "allow_clients = fs01\n"}) {
+        EXPECT_FALSE(ParseServiceConfig(text, &config, &error)) << text;
+        EXPECT_NE(error.find("bad value for allow_clients"), std::string::npos) << error;
+    }
+}
+
 TEST(ServiceConfig, DefaultsServeEveryoneOnPort8021) {
     const ServiceConfig config;
     EXPECT_EQ(config.port, 8021);
