@@ -7,6 +7,8 @@
 
 #include <asio/ip/address.hpp>
 
+#include "queryservice/config_file_check.h"
+
 namespace pellquin {
 namespace {
 
@@ -250,6 +252,11 @@ bool LoadServiceConfig(const ServiceOptions& options, ServiceConfig* config, std
     const std::string path = named ? options.configFile : kDefaultConfigFile;
     std::ifstream file(path, std::ios::binary);
     if (file) {
+        const std::string problem = ConfigFileProblem(path);
+        if (!problem.empty()) {
+            *error = problem;
+            return false;
+        }
         std::ostringstream text;
         text << file.rdbuf();
         if (!ParseServiceConfig(text.str(), config, error)) {

@@ -55,7 +55,7 @@ bool ParseServiceOptions(const std::vector<std::string>& args, ServiceOptions* o
                          std::string* error);
 
 // The configuration file named by the options (or the default one when it exists), with the
-// command line's overrides applied.
+// command line's overrides applied. A file that others could have changed is refused.
 bool LoadServiceConfig(const ServiceOptions& options, ServiceConfig* config, std::string* error);
 
 // Usage text for --help and for a bad command line.

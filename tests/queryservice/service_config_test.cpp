@@ -5,6 +5,9 @@
 #include <cstdio>
 #include <fstream>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "fake_net_file_api.h"
 #include "queryservice/own_server_net_file_api.h"
 
@@ -121,6 +124,36 @@ TEST(ServiceConfig, BadCommandLinesAndMissingNamedFileAreRefused) {
     std::string error;
     EXPECT_FALSE(LoadServiceConfig(options, &config, &error));
     EXPECT_EQ(error, "/nonexistent/pellquin.conf: cannot be read");
+}
+
+TEST(ServiceConfig, AFileOthersCouldChangeIsRefused) {
+    char path[] = "/tmp/pq-config-XXXXXX";
+    const int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    std::ofstream(path) << "allow_clients = 10.0.0.5\n";
+    ServiceOptions options;
+    options.configFile = path;
+    ServiceConfig config;
+    std::string error;
+
+    ASSERT_EQ(chmod(path, 0666), 0);
+    EXPECT_FALSE(LoadServiceConfig(options, &config, &error));
+    EXPECT_EQ(error, std::string(path) + " may be changed by other users (mode 0666); allow its " +
+                         "owner only to write it: chmod go-w " + path);
+    EXPECT_TRUE(config.allowedClients.empty());
+
+    ASSERT_EQ(chmod(path, 0644), 0);
+    EXPECT_TRUE(LoadServiceConfig(options, &config, &error)) << error;
+    EXPECT_EQ(config.allowedClients, std::vector<std::string>{"10.0.0.5"});
+
+    // Another user could change its mode back at any time.
+    if (geteuid() == 0 && chown(path, 65534, 65534) == 0) {
+        error.clear();
+        EXPECT_FALSE(LoadServiceConfig(options, &config, &error));
+        EXPECT_NE(error.find("belongs to user 65534"), std::string::npos) << error;
+    }
+    std::remove(path);
 }
 
 TEST(OwnServerNetFileApi, EveryCallGoesToTheServiceOwnServer) {
