@@ -227,6 +227,7 @@ QWidget* TfrmPellquin::BuildPathTab() {
     auto* buttonRow = new QHBoxLayout;
     QPushButton* check1 = Button("&Check", "LMDButton1", "Check", tab);
     check1->setDefault(true);
+    m_defaultButton = check1;
     connect(check1, &QPushButton::clicked, this, &TfrmPellquin::LMDButton1Click);
     buttonRow->addWidget(check1);
     buttonRow->addWidget(Button("&Map Drive", "cmdMapDrive", "Map Drive", tab));
@@ -603,8 +604,10 @@ bool TfrmPellquin::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TfrmPellquin::keyPressEvent(QKeyEvent* event) {
-    // Enter that no control took presses the window's default button, the lower "Check".
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    // Enter that no control took presses the window's default button, the lower "Check",
+    // but only while its page is showing: Enter on another page must not start a check.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        m_defaultButton->isVisible()) {
         LMDButton1Click();
         return;
     }

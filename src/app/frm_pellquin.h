@@ -111,6 +111,7 @@ private:
     TfrmStatus* m_frmStatus = nullptr;
     QTabWidget* m_pagPellquin = nullptr;
     QWidget* m_tabUsers = nullptr;
+    QPushButton* m_defaultButton = nullptr;  // LMDButton1
     QComboBox* m_cboFileName = nullptr;
     QSplitter* m_splitter = nullptr;
     QTreeView* m_lvwItems = nullptr;

@@ -396,6 +396,23 @@ private slots:
         QCOMPARE(m_net->enumCalls.size(), size_t{1});
         QCOMPARE(Column(0), QStringList({"1"}));
         QCOMPARE(PickList(), QStringList({kShare}));
+
+        // Enter in a control that does not take it presses the default button, and only while
+        // the "Path/File" page, which holds that button, is showing.
+        auto* option = Find<QCheckBox>("chkShowDirectoryNames");
+        Pages()->setCurrentWidget(Find<QWidget>("Options"));
+        option->setFocus();
+        QTest::keyClick(option, Qt::Key_Return);
+        QCOMPARE(m_net->enumCalls.size(), size_t{1});
+        QCOMPARE(Pages()->currentWidget()->objectName(), QString("Options"));
+
+        Pages()->setCurrentIndex(0);
+        Serve({Entry(2)});
+        auto* tree = Find<QWidget>("tvwDrives");
+        tree->setFocus();
+        QTest::keyClick(tree, Qt::Key_Return);
+        QCOMPARE(m_net->enumCalls.size(), size_t{2});
+        QCOMPARE(Column(0), QStringList({"2"}));
     }
 
     void clearWalksTheSelectedRows_data() {
