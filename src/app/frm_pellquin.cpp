@@ -592,6 +592,15 @@ void TfrmPellquin::Exit1Click() {
     close();
 }
 
+bool TfrmPellquin::event(QEvent* event) {
+    // Hovering a menu item sends an (empty) status tip that would wipe the progress text;
+    // the status bar shows only what the commands write into it.
+    if (event->type() == QEvent::StatusTip) {
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
 bool TfrmPellquin::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_cboFileName->lineEdit() && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();

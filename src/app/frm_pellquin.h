@@ -85,6 +85,7 @@ public slots:
     void lvwItemsColumnClick(int column);
 
 protected:
+    bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 

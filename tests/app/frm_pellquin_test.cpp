@@ -267,6 +267,10 @@ private slots:
 
         QCOMPARE(StatusTexts(), QStringList({"Getting Data", "Clearing Previous Results",
                                              "Filling List", "Finished"}));
+        // Hovering a menu item (it sends its empty status tip) leaves the text in place.
+        Find<QAction>("CopyResultstoClipboard1")->showStatusText(m_window.get());
+        QCOMPARE(m_window->statusBar()->currentMessage(), QString("Finished"));
+        StatusTexts();
         QVERIFY(m_prompts->shown.empty());
         QCOMPARE(Pages()->currentWidget()->objectName(), QString("tabUsers"));
         QCOMPARE(PickList(), QStringList({kShare, "\\\\other\\x"}));
