@@ -12,6 +12,9 @@ int Show(QWidget* owner, QMessageBox::Icon icon, const std::string& text,
          QMessageBox::StandardButtons buttons) {
     QMessageBox box(icon, QString::fromUtf8(kProductName), QString::fromStdString(text), buttons,
                     owner);
+    // Texts may come from the query service or hold a typed path; markup in them is shown
+    // as it is, never interpreted.
+    box.setTextFormat(Qt::PlainText);
     box.setAccessibleName(QString::fromUtf8(kProductName));
     box.setAccessibleDescription(QString::fromStdString(text));
     return box.exec();
