@@ -1,6 +1,7 @@
 #include "queryservice/service_host.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -85,6 +86,9 @@ int RunAsSystemService(const std::function<int(const ReadyReport&)>& serve,
     if (second > 0) {
         _exit(0);
     }
+    // The starter may be gone by the time the daemon reports; a write to its closed pipe must
+    // fail, not end the daemon.
+    signal(SIGPIPE, SIG_IGN);
     umask(022);
     if (chdir("/") != 0) {
         WriteAll(report[1], "1cannot change to /");
