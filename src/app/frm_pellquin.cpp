@@ -166,6 +166,10 @@ TfrmPellquin::TfrmPellquin(TmodPQ& modPQ, SettingsStore& settings, PathProbe& pa
 
 TfrmPellquin::~TfrmPellquin() = default;
 
+void TfrmPellquin::LoadDrives() {
+    // The drive tree is still a frame; the browser fills it.
+}
+
 void TfrmPellquin::BuildMenus() {
     QMenuBar* bar = menuBar();
     bar->setObjectName("MainMenu1");

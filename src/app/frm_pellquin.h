@@ -58,6 +58,8 @@ public:
     void SaveDefaults();
     // Moves or inserts `path` at the top of the path box's items; the box's text stays.
     void UpdatePickList(const std::string& path);
+    // Rebuilds the drive and favourites tree from the machine's drives and m_favourites.
+    void LoadDrives();
 
     // Query mechanism flags from the Options tab, 0 or 1, read at the moment of the call.
     int TryDirect() const;
