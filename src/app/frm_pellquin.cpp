@@ -112,12 +112,17 @@ QButtonGroup* ExclusiveGroup(QObject* parent, std::initializer_list<QRadioButton
 }  // namespace
 
 TfrmPellquin::TfrmPellquin(TmodPQ& modPQ, SettingsStore& settings, PathProbe& pathProbe,
-                           Prompts& prompts, QWidget* parent)
+                           Prompts& prompts, std::unique_ptr<QDialog> frmAbout, QWidget* parent)
     : QMainWindow(parent),
       m_modPQ(modPQ),
       m_settings(settings),
       m_pathProbe(pathProbe),
       m_prompts(prompts) {
+    if (frmAbout) {
+        // Centred over the window and deleted with it.
+        m_frmAbout = frmAbout.release();
+        m_frmAbout->setParent(this, m_frmAbout->windowFlags());
+    }
     setObjectName("frmPellquin");
     setWindowTitle(QString::fromUtf8(kProductName));
     setAccessibleName(QString::fromUtf8(kProductName));
@@ -170,6 +175,12 @@ void TfrmPellquin::LoadDrives() {
     // The drive tree is still a frame; the browser fills it.
 }
 
+void TfrmPellquin::About2Click() {
+    if (m_frmAbout != nullptr) {
+        m_frmAbout->exec();
+    }
+}
+
 void TfrmPellquin::BuildMenus() {
     QMenuBar* bar = menuBar();
     bar->setObjectName("MainMenu1");
@@ -191,7 +202,9 @@ void TfrmPellquin::BuildMenus() {
     help->setObjectName("Help1");
     help->addAction("Pellquin &Help")->setObjectName("PellquinHelp1");
     help->addSeparator()->setObjectName("About1");
-    help->addAction("&About")->setObjectName("About2");
+    QAction* about = help->addAction("&About");
+    about->setObjectName("About2");
+    connect(about, &QAction::triggered, this, &TfrmPellquin::About2Click);
 }
 
 QWidget* TfrmPellquin::BuildPathTab() {

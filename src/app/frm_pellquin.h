@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QDialog>
 #include <QMainWindow>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -30,12 +32,13 @@ class TfrmStatus;
 // The main window: the path box and browser frame, the results list and clearing, service
 // control frame, options, menus and status bar. Every user-facing failure goes through
 // `prompts`; nothing here throws. The engine, settings, probe and prompts are borrowed from
-// the application object and must outlive the window.
+// the application object and must outlive the window. The About box, when given, becomes
+// the window's child and is shown modally by Help > About.
 class TfrmPellquin : public QMainWindow {
     Q_OBJECT
 public:
     TfrmPellquin(TmodPQ& modPQ, SettingsStore& settings, PathProbe& pathProbe, Prompts& prompts,
-                 QWidget* parent = nullptr);
+                 std::unique_ptr<QDialog> frmAbout = nullptr, QWidget* parent = nullptr);
     ~TfrmPellquin() override;
 
     // The Check command: validates the path box text, queries the engine and fills the
@@ -84,6 +87,7 @@ public slots:
     void cmdClearAllClick() { ClearAllConnections(); }
     void cmdSetDefaultClick() { SaveOptions(); }
     void Exit1Click();
+    void About2Click();
     void lvwItemsColumnClick(int column);
 
 protected:
@@ -112,6 +116,7 @@ private:
     Prompts& m_prompts;
 
     TfrmStatus* m_frmStatus = nullptr;
+    QDialog* m_frmAbout = nullptr;  // a child of the window
     QTabWidget* m_pagPellquin = nullptr;
     QWidget* m_tabUsers = nullptr;
     QPushButton* m_defaultButton = nullptr;  // LMDButton1

@@ -1,5 +1,6 @@
 // pellquin: the desktop program. Builds the real adapters, the query module and the main
 // window, and runs the event loop until the window closes.
+#include <cstdlib>
 #include <exception>
 #include <memory>
 
@@ -12,11 +13,16 @@
 #include "query/service_client.h"
 #include "query/tcp_transport.h"
 #include "settings/settings_store.h"
+#include "update/core/application_info.h"
+#include "update/core/update_checker.h"
+#include "update/frm_about.h"
 
 int main(int argc, char** argv) {
     using namespace pellquin;
     MessageBoxPrompts prompts;
     PellquinApplication application(argc, argv, prompts);
+    // The About box's own boxes belong to it; it gets its owner once it exists.
+    MessageBoxPrompts aboutPrompts;
     try {
         std::string error;
         auto netFiles = MakeNetFileApi(NetCredentials{}, &error);
@@ -30,7 +36,15 @@ int main(int argc, char** argv) {
         auto registry = MakeRegistry();
         auto settings = std::make_unique<SettingsStore>(*registry);
         auto pathProbe = MakePathProbe(std::string());
-        auto frmPellquin = std::make_unique<TfrmPellquin>(*modPQ, *settings, *pathProbe, prompts);
+        // Test hook: PELLQUIN_VERSIONS_URL points the update check at another versions file.
+        const char* versionsUrl = std::getenv("PELLQUIN_VERSIONS_URL");
+        auto frmAbout = std::make_unique<TfrmAbout>(
+            std::make_unique<UpdateChecker>(MakeHttpClient(),
+                                            versionsUrl ? versionsUrl : kVersionsFileUrl),
+            MakeUrlLauncher(), *registry, aboutPrompts);
+        aboutPrompts.SetOwner(frmAbout.get());
+        auto frmPellquin = std::make_unique<TfrmPellquin>(*modPQ, *settings, *pathProbe, prompts,
+                                                          std::move(frmAbout));
         prompts.SetOwner(frmPellquin.get());
         frmPellquin->show();
         PellquinApplication::exec();

@@ -9,13 +9,13 @@ namespace pellquin {
 namespace {
 
 int Show(QWidget* owner, QMessageBox::Icon icon, const std::string& text,
-         QMessageBox::StandardButtons buttons) {
-    QMessageBox box(icon, QString::fromUtf8(kProductName), QString::fromStdString(text), buttons,
+         QMessageBox::StandardButtons buttons, const char* caption = kProductName) {
+    QMessageBox box(icon, QString::fromUtf8(caption), QString::fromStdString(text), buttons,
                     owner);
     // Texts may come from the query service or hold a typed path; markup in them is shown
     // as it is, never interpreted.
     box.setTextFormat(Qt::PlainText);
-    box.setAccessibleName(QString::fromUtf8(kProductName));
+    box.setAccessibleName(QString::fromUtf8(caption));
     box.setAccessibleDescription(QString::fromStdString(text));
     return box.exec();
 }
@@ -33,6 +33,11 @@ bool MessageBoxPrompts::AskYesNo(const std::string& text) {
 
 void MessageBoxPrompts::ShowMessage(const std::string& text) {
     Show(m_owner, QMessageBox::NoIcon, text, QMessageBox::Ok);
+}
+
+void MessageBoxPrompts::ShowCaptionedMessage(const std::string& caption,
+                                             const std::string& text) {
+    Show(m_owner, QMessageBox::NoIcon, text, QMessageBox::Ok, caption.c_str());
 }
 
 void MessageBoxPrompts::Beep() {

@@ -19,6 +19,13 @@ public:
     // A plain message with one OK button and no icon.
     virtual void ShowMessage(const std::string& text) = 0;
 
+    // A plain message with one OK button and no icon, under a caption of its own. Prompts
+    // that cannot show captions show the text alone.
+    virtual void ShowCaptionedMessage(const std::string& caption, const std::string& text) {
+        (void)caption;
+        ShowMessage(text);
+    }
+
     // The simple system beep.
     virtual void Beep() = 0;
 };

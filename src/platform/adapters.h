@@ -3,10 +3,12 @@
 #include <memory>
 #include <string>
 
+#include "platform/http_client.h"
 #include "platform/net_file_api.h"
 #include "platform/registry.h"
 #include "platform/system_info.h"
 #include "platform/universal_names.h"
+#include "platform/url_launcher.h"
 
 namespace pellquin {
 
@@ -29,5 +31,9 @@ std::unique_ptr<UniversalNames> MakeUniversalNames();
 std::unique_ptr<SystemInfo> MakeSystemInfo();
 // On Linux: text hives under $XDG_CONFIG_HOME/pellquin (default ~/.config/pellquin).
 std::unique_ptr<Registry> MakeRegistry();
+// libcurl on every platform; defined in the pellquin_http library, which links it.
+std::unique_ptr<HttpClient> MakeHttpClient();
+// xdg-open on Linux, ShellExecuteA on Windows.
+std::unique_ptr<UrlLauncher> MakeUrlLauncher();
 
 }  // namespace pellquin

@@ -9,8 +9,9 @@
 
 namespace pellquin::test {
 
-// Prompts that record every box as "Error: text", "Ask: text", "Message: text" or "Beep",
-// and answer questions from a script (Yes once the script runs out).
+// Prompts that record every box as "Error: text", "Ask: text", "Message: text",
+// "Message [caption]: text" or "Beep", and answer questions from a script (Yes once the
+// script runs out).
 class ScriptedPrompts : public Prompts {
 public:
     std::vector<std::string> shown;
@@ -29,6 +30,10 @@ public:
         return answer;
     }
     void ShowMessage(const std::string& text) override { Record("Message: " + text); }
+    // Recorded as "Message [caption]: text".
+    void ShowCaptionedMessage(const std::string& caption, const std::string& text) override {
+        Record("Message [" + caption + "]: " + text);
+    }
     void Beep() override { Record("Beep"); }
 
 private:

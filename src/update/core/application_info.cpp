@@ -1,0 +1,13 @@
+#include "update/core/application_info.h"
+
+#include <cstdio>
+
+namespace pellquin {
+
+std::string FormattedVersion() {
+    char text[32];
+    std::snprintf(text, sizeof text, kVersionFormat, kCurrentVersion);
+    return text;
+}
+
+}  // namespace pellquin
