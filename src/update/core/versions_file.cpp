@@ -38,7 +38,7 @@ VersionsFileEntry ReadVersionsFile(const std::string& document, const std::strin
     if (!parsed) {
         entry.kind = VersionsFileEntry::Kind::Malformed;
         entry.error = std::string("The versions file is not well-formed XML: ") +
-                      parsed.description() + " (at byte " + std::to_string(parsed.offset) + ")";
+                      parsed.description() + " (at offset " + std::to_string(parsed.offset) + ")";
         return entry;
     }
     const pugi::xml_node root = FirstElement(xml, "ProductVersions");
