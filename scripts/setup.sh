@@ -9,7 +9,7 @@ packages=(
     samba samba-dev smbclient libsmbclient-dev
     libasio-dev
     qt6-base-dev qt6-base-dev-tools xvfb xauth
-    libcurl4-openssl-dev microsocks
+    libcurl4-openssl-dev microsocks libpugixml-dev python3
     procps iproute2 psmisc
 )
 

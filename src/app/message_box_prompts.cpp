@@ -10,8 +10,7 @@ namespace {
 
 int Show(QWidget* owner, QMessageBox::Icon icon, const std::string& text,
          QMessageBox::StandardButtons buttons, const char* caption = kProductName) {
-    QMessageBox box(icon, QString::fromUtf8(caption), QString::fromStdString(text), buttons,
-                    owner);
+    QMessageBox box(icon, QString::fromUtf8(caption), QString::fromStdString(text), buttons, owner);
     // Texts may come from the query service or hold a typed path; markup in them is shown
     // as it is, never interpreted.
     box.setTextFormat(Qt::PlainText);
@@ -35,8 +34,7 @@ void MessageBoxPrompts::ShowMessage(const std::string& text) {
     Show(m_owner, QMessageBox::NoIcon, text, QMessageBox::Ok);
 }
 
-void MessageBoxPrompts::ShowCaptionedMessage(const std::string& caption,
-                                             const std::string& text) {
+void MessageBoxPrompts::ShowCaptionedMessage(const std::string& caption, const std::string& text) {
     Show(m_owner, QMessageBox::NoIcon, text, QMessageBox::Ok, caption.c_str());
 }
 

@@ -171,8 +171,8 @@ public:
             response.socketError = static_cast<int>(osErrno);
         } else if (transfer.tooLarge) {
             response.failure = HttpFailure::Other;
-            response.failureText = "The response is larger than " +
-                                   std::to_string(request.maxBodyBytes) + " bytes";
+            response.failureText =
+                "The response is larger than " + std::to_string(request.maxBodyBytes) + " bytes";
         } else {
             response.failure = HttpFailure::Other;
             response.failureText = text;

@@ -18,8 +18,7 @@
 namespace pellquin {
 namespace {
 
-QLabel* NamedLabel(QWidget* parent, const char* name, const QString& text,
-                   const char* accessible) {
+QLabel* NamedLabel(QWidget* parent, const char* name, const QString& text, const char* accessible) {
     auto* label = new QLabel(text, parent);
     label->setObjectName(name);
     label->setAccessibleName(accessible);
@@ -90,15 +89,16 @@ TfrmAbout::TfrmAbout(std::unique_ptr<UpdateChecker> checker, std::unique_ptr<Url
                                                             {"Label6", "Website : "}};
     QLabel* values[] = {m_lblAppName, m_lblVersion, m_lblCopyRight, m_lblURL};
     for (int row = 0; row < 4; ++row) {
-        grid->addWidget(NamedLabel(info, captions[row].first, captions[row].second,
-                                   captions[row].second),
-                        row, 0);
+        grid->addWidget(
+            NamedLabel(info, captions[row].first, captions[row].second, captions[row].second), row,
+            0);
         grid->addWidget(values[row], row, 1);
     }
 
     auto* updates = new QGroupBox("Updates", this);
     updates->setObjectName("grpUpdates");
-    auto* cmdUpdates = NamedButton(updates, "cmdUpdates", "&Check For Updates", "Check For Updates");
+    auto* cmdUpdates =
+        NamedButton(updates, "cmdUpdates", "&Check For Updates", "Check For Updates");
     auto* cmdProxy = NamedButton(updates, "cmdProxy", "&Proxy Settings", "Proxy Settings");
     auto* details = new QGroupBox("Update Details", updates);
     details->setObjectName("grpUpdateDetails");

@@ -85,12 +85,12 @@ TEST_F(ProxySettingsTest, SaveWritesFiveTypedValuesThatLoadBack) {
     saved.ProxyPassword = "pa\"ss";
     SaveProxySettings(*MakeRegistry(), saved);
 
-    EXPECT_NE(ReadText(HivePath())
-                  .find(kSection +
-                        "\"ProxyEnabled\"=dword:00000001\r\n\"ProxyServer\"=\"socks.lan\"\r\n"
-                        "\"ProxyPort\"=dword:00001f90\r\n\"ProxyUser\"=\"ann\"\r\n"
-                        "\"ProxyPassword\"=\"pa\\\"ss\"\r\n"),
-              std::string::npos)
+    EXPECT_NE(
+        ReadText(HivePath())
+            .find(kSection + "\"ProxyEnabled\"=dword:00000001\r\n\"ProxyServer\"=\"socks.lan\"\r\n"
+                             "\"ProxyPort\"=dword:00001f90\r\n\"ProxyUser\"=\"ann\"\r\n"
+                             "\"ProxyPassword\"=\"pa\\\"ss\"\r\n"),
+        std::string::npos)
         << ReadText(HivePath());
     ProxySettings loaded;
     LoadProxySettings(*MakeRegistry(), loaded);
@@ -102,10 +102,17 @@ TEST(ConvertPortText, TakesTheLeadingNumber) {
         const char* text;
         int32_t port;
     } cases[] = {
-        {"8080", 8080},     {"8080x", 8080},       {"abc", 0},
-        {"", 0},            {" 42", 42},           {"42 ", 42},
-        {"+7", 7},          {"-5", -5},            {"  -", 0},
-        {"1 080", 1},       {"99999999999", std::numeric_limits<int32_t>::max()},
+        {"8080", 8080},
+        {"8080x", 8080},
+        {"abc", 0},
+        {"", 0},
+        {" 42", 42},
+        {"42 ", 42},
+        {"+7", 7},
+        {"-5", -5},
+        {"  -", 0},
+        {"1 080", 1},
+        {"99999999999", std::numeric_limits<int32_t>::max()},
         {"-99999999999", std::numeric_limits<int32_t>::min()},
     };
     for (const auto& c : cases) {

@@ -25,7 +25,7 @@ public:
         std::string command = "xdg-open \"$1\" >/dev/null 2>&1 </dev/null &";
         std::string name = "sh";
         std::string argument = address;
-        char* argv[] = {shell.data(), option.data(), command.data(),
+        char* argv[] = {shell.data(), option.data(),   command.data(),
                         name.data(),  argument.data(), nullptr};
         pid_t pid = 0;
         if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv, environ) == 0) {

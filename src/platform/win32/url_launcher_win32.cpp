@@ -1,6 +1,8 @@
 // Opens addresses with the shell's "open" verb.
 
+// <windows.h> first: <shellapi.h> needs its types.
 #include <windows.h>
+
 #include <shellapi.h>
 
 #include <memory>

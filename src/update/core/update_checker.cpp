@@ -18,8 +18,8 @@ UpdateCheckResult Failed(std::string text) {
 }
 
 bool IsHostCharacter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           c == '-' || c == '.' || c == '_' || c == ':';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '.' || c == '_' || c == ':';
 }
 
 std::string Lower(std::string text) {
@@ -86,9 +86,8 @@ UpdateCheckResult UpdateChecker::Check(const ProxySettings& proxy, char decimalS
     }
     // Redirects are not followed, so a 3xx fails here like any other non-success status.
     if (response.status < 200 || response.status > 299) {
-        return Failed(response.statusLine.empty()
-                          ? "HTTP status " + std::to_string(response.status)
-                          : response.statusLine);
+        return Failed(response.statusLine.empty() ? "HTTP status " + std::to_string(response.status)
+                                                  : response.statusLine);
     }
 
     const VersionsFileEntry entry = ReadVersionsFile(response.body, kProductName);

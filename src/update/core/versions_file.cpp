@@ -49,8 +49,8 @@ VersionsFileEntry ReadVersionsFile(const std::string& document, const std::strin
         entry.kind = VersionsFileEntry::Kind::Missing;
         return entry;
     }
-    for (const auto& [node, text] : {std::make_pair(version, &entry.version),
-                                     std::make_pair(url, &entry.url)}) {
+    for (const auto& [node, text] :
+         {std::make_pair(version, &entry.version), std::make_pair(url, &entry.url)}) {
         if (!ElementText(node, text)) {
             entry.kind = VersionsFileEntry::Kind::Malformed;
             entry.error = std::string("The element \"") + node.name() +

@@ -23,8 +23,7 @@ std::string VersionsFile(const std::string& version, const std::string& url) {
            "</Version>\n    <URL>" + url + "</URL>\n  </Pellquin>\n</ProductVersions>\n";
 }
 
-ProxySettings Proxy(uint16_t port, const std::string& user = "",
-                    const std::string& password = "") {
+ProxySettings Proxy(uint16_t port, const std::string& user = "", const std::string& password = "") {
     ProxySettings settings;
     settings.ProxyEnabled = 1;
     settings.ProxyServer = kProxyIp;
@@ -63,8 +62,8 @@ TEST_F(UpdateCheckNetworkTest, VerdictsForTheFilesVersion) {
                  {"2.11", Outcome::Newer},
                  {"2.0", Outcome::UpToDate}};
     for (const auto& c : cases) {
-        const std::string url = std::string("http://www.morrowfen.example/pellquin-") +
-                                c.version + ".exe";
+        const std::string url =
+            std::string("http://www.morrowfen.example/pellquin-") + c.version + ".exe";
         m_server->Publish(VersionsFile(c.version, url));
         const UpdateCheckResult result = m_checker->Check(ProxySettings{}, '.');
         EXPECT_EQ(result.outcome, c.outcome) << c.version << ": " << result.failureText;
@@ -73,8 +72,7 @@ TEST_F(UpdateCheckNetworkTest, VerdictsForTheFilesVersion) {
     const std::string log = m_server->RequestLog();
     EXPECT_NE(log.find("GET /versions/versions.xml HTTP/1.1\n"), std::string::npos) << log;
     EXPECT_NE(log.find("\nAccept: text/html, */*\n"), std::string::npos) << log;
-    EXPECT_NE(log.find("\nUser-Agent: Mozilla/3.0 (compatible; Indy Library)\n"),
-              std::string::npos)
+    EXPECT_NE(log.find("\nUser-Agent: Mozilla/3.0 (compatible; Indy Library)\n"), std::string::npos)
         << log;
 }
 
@@ -116,6 +114,15 @@ TEST_F(UpdateCheckNetworkTest, WebServerDownIsASocketError) {
     EXPECT_EQ(result.socketError, ECONNREFUSED);
 }
 
+// The .invalid domain never resolves (RFC 6761); the box shows the Winsock number for it.
+TEST_F(UpdateCheckNetworkTest, HostThatDoesNotResolveIsASocketError) {
+    const UpdateCheckResult result =
+        MakeChecker("http://versions.pellquin.invalid/versions/versions.xml")
+            ->Check(ProxySettings{}, '.');
+    EXPECT_EQ(result.outcome, Outcome::SocketError);
+    EXPECT_EQ(result.socketError, 11001);
+}
+
 TEST_F(UpdateCheckNetworkTest, ThroughTheProxyWithAndWithoutCredentials) {
     m_server->Publish(VersionsFile("2.11", "http://d/"));
     SocksServer open(kProxyIp);
@@ -151,8 +158,8 @@ TEST_F(UpdateCheckNetworkTest, ProxyDownIsASocketErrorAndOffGoesStraightToTheSer
 TEST_F(UpdateCheckNetworkTest, ProxyThatCannotReachTheWebServerRefusesTheRequest) {
     SocksServer proxy(kProxyIp);
     ASSERT_TRUE(proxy.ok());
-    auto checker = MakeChecker("http://" + kDownIp + ":" +
-                               std::to_string(UnusedPort(kDownIp)) + "/versions/versions.xml");
+    auto checker = MakeChecker("http://" + kDownIp + ":" + std::to_string(UnusedPort(kDownIp)) +
+                               "/versions/versions.xml");
     const UpdateCheckResult result = checker->Check(Proxy(proxy.port()), '.');
     EXPECT_EQ(result.outcome, Outcome::Failure);
     EXPECT_EQ(result.failureText,
@@ -165,15 +172,16 @@ TEST_F(UpdateCheckNetworkTest, StoredPasswordWithoutUserConnectsWithoutAuthentic
     m_server->Publish(VersionsFile("2.11", "http://d/"));
     SocksServer proxy(kProxyIp);
     ASSERT_TRUE(proxy.ok());
-    WriteHive("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Morrowfen\\ProxySettings]\r\n"
-              "\"ProxyEnabled\"=dword:00000001\r\n\"ProxyServer\"=\"" +
-              kProxyIp + "\"\r\n\"ProxyPort\"=dword:" +
-              [&] {
-                  char hex[16];
-                  std::snprintf(hex, sizeof hex, "%08x", proxy.port());
-                  return std::string(hex);
-              }() +
-              "\r\n\"ProxyPassword\"=\"stale\"\r\n\r\n");
+    WriteHive(
+        "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Morrowfen\\ProxySettings]\r\n"
+        "\"ProxyEnabled\"=dword:00000001\r\n\"ProxyServer\"=\"" +
+        kProxyIp + "\"\r\n\"ProxyPort\"=dword:" +
+        [&] {
+            char hex[16];
+            std::snprintf(hex, sizeof hex, "%08x", proxy.port());
+            return std::string(hex);
+        }() +
+        "\r\n\"ProxyPassword\"=\"stale\"\r\n\r\n");
     auto registry = MakeRegistry();
     ProxySettings settings;
     settings.ProxyUser = "earlier";

@@ -80,8 +80,9 @@ TEST_F(UpdateCheckerTest, ReadsTheVersionWithTheUsersSeparator) {
 TEST_F(UpdateCheckerTest, MissingElementsAreAFileContentError) {
     m_http->Serve(VersionsFile("2.11", "http://d/new"));
     m_checker->Check(ProxySettings{}, '.');
-    m_http->Serve("<ProductVersions><Other><Version>3</Version><URL>x</URL></Other>"
-                  "</ProductVersions>");
+    m_http->Serve(
+        "<ProductVersions><Other><Version>3</Version><URL>x</URL></Other>"
+        "</ProductVersions>");
     const UpdateCheckResult result = m_checker->Check(ProxySettings{}, '.');
     EXPECT_EQ(result.outcome, Outcome::FileContentError);
     EXPECT_EQ(result.failureText, "");

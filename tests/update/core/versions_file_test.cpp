@@ -17,8 +17,9 @@ struct Case {
 
 TEST(ReadVersionsFile, FindsFirstExactlyNamedElements) {
     const Case cases[] = {
-        {"plain", "<ProductVersions><Pellquin><Version>2.11</Version><URL>http://d/p</URL>"
-                  "</Pellquin></ProductVersions>",
+        {"plain",
+         "<ProductVersions><Pellquin><Version>2.11</Version><URL>http://d/p</URL>"
+         "</Pellquin></ProductVersions>",
          Kind::Found, "2.11", "http://d/p"},
         {"declaration, comments, attributes and other products ignored",
          "<?xml version=\"1.0\"?><!-- list --><ProductVersions a=\"1\"><Other><Version>9"
