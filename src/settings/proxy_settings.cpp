@@ -8,15 +8,21 @@ namespace pellquin {
 
 void LoadProxySettings(Registry& registry, ProxySettings& settings) {
     RegistryKey key(registry);
-    key.Open(RegistryRoot::CurrentUser, kProxySettingsKey, kKeyRead);
     // A key that did not open fails the first read, which ends the load as any failure does.
-    if (ReadRegistryInteger(key, "ProxyEnabled", &settings.ProxyEnabled) != kRegSuccess ||
-        ReadRegistryText(key, "ProxyServer", &settings.ProxyServer) != kRegSuccess ||
-        ReadRegistryInteger(key, "ProxyPort", &settings.ProxyPort) != kRegSuccess ||
-        ReadRegistryText(key, "ProxyUser", &settings.ProxyUser) != kRegSuccess ||
-        ReadRegistryText(key, "ProxyPassword", &settings.ProxyPassword) != kRegSuccess) {
+    key.Open(RegistryRoot::CurrentUser, kProxySettingsKey, kKeyRead);
+    if (ReadRegistryInteger(key, "ProxyEnabled", &settings.ProxyEnabled) != kRegSuccess) {
         return;
     }
+    if (ReadRegistryText(key, "ProxyServer", &settings.ProxyServer) != kRegSuccess) {
+        return;
+    }
+    if (ReadRegistryInteger(key, "ProxyPort", &settings.ProxyPort) != kRegSuccess) {
+        return;
+    }
+    if (ReadRegistryText(key, "ProxyUser", &settings.ProxyUser) != kRegSuccess) {
+        return;
+    }
+    ReadRegistryText(key, "ProxyPassword", &settings.ProxyPassword);
 }
 
 void SaveProxySettings(Registry& registry, const ProxySettings& settings) {
@@ -24,13 +30,19 @@ void SaveProxySettings(Registry& registry, const ProxySettings& settings) {
     if (key.Create(RegistryRoot::CurrentUser, kProxySettingsKey, kKeyWrite) != kRegSuccess) {
         return;
     }
-    if (WriteRegistryInteger(key, "ProxyEnabled", settings.ProxyEnabled) != kRegSuccess ||
-        WriteRegistryText(key, "ProxyServer", settings.ProxyServer) != kRegSuccess ||
-        WriteRegistryInteger(key, "ProxyPort", settings.ProxyPort) != kRegSuccess ||
-        WriteRegistryText(key, "ProxyUser", settings.ProxyUser) != kRegSuccess ||
-        WriteRegistryText(key, "ProxyPassword", settings.ProxyPassword) != kRegSuccess) {
+    if (WriteRegistryInteger(key, "ProxyEnabled", settings.ProxyEnabled) != kRegSuccess) {
         return;
     }
+    if (WriteRegistryText(key, "ProxyServer", settings.ProxyServer) != kRegSuccess) {
+        return;
+    }
+    if (WriteRegistryInteger(key, "ProxyPort", settings.ProxyPort) != kRegSuccess) {
+        return;
+    }
+    if (WriteRegistryText(key, "ProxyUser", settings.ProxyUser) != kRegSuccess) {
+        return;
+    }
+    WriteRegistryText(key, "ProxyPassword", settings.ProxyPassword);
 }
 
 int32_t ConvertPortText(const std::string& text) {

@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "fake_registry.h"
 #include "hive_fixture.h"
 
 namespace pellquin::test {
@@ -95,6 +96,21 @@ TEST_F(ProxySettingsTest, SaveWritesFiveTypedValuesThatLoadBack) {
     ProxySettings loaded;
     LoadProxySettings(*MakeRegistry(), loaded);
     EXPECT_EQ(Describe(loaded), Describe(saved));
+}
+
+TEST(SaveProxySettings, StopsAtTheFirstFailedWriteKeepingEarlierValues) {
+    FakeRegistry registry;
+    registry.failures["Set ProxyPort"] = kRegAccessDenied;
+    ProxySettings settings = Earlier();
+    SaveProxySettings(registry, settings);
+    const std::string key = kProxySettingsKey;
+    EXPECT_EQ(registry.calls,
+              (std::vector<std::string>{
+                  "Create HKEY_CURRENT_USER\\Software\\Morrowfen\\ProxySettings 0x20006",
+                  "Set ProxyEnabled", "Set ProxyServer", "Set ProxyPort", "Close"}));
+    EXPECT_EQ(registry.GetDword(RegistryRoot::CurrentUser, key, "ProxyEnabled"), 0u);
+    EXPECT_TRUE(registry.Get(RegistryRoot::CurrentUser, key, "ProxyServer"));
+    EXPECT_FALSE(registry.Get(RegistryRoot::CurrentUser, key, "ProxyUser"));
 }
 
 TEST(ConvertPortText, TakesTheLeadingNumber) {
