@@ -144,8 +144,8 @@ TfrmAbout::~TfrmAbout() = default;
 void TfrmAbout::ShowApplicationInfo() {
     m_lblVersion->setText(QString::fromStdString(FormattedVersion()));
     m_lblAppName->setText(QString::fromUtf8(kProductName));
-    m_lblURL->setText(QString::fromUtf8(kWebAddress));
-    m_lblCopyRight->setText(QString::fromUtf8(kCopyrightText));
+    m_lblURL->setText(QString::fromUtf8(WebAddress));
+    m_lblCopyRight->setText(QString::fromUtf8(CopyrightText));
 }
 
 void TfrmAbout::FormShow() {
@@ -202,7 +202,7 @@ void TfrmAbout::cmdDownloadClick() {
 }
 
 void TfrmAbout::lblURLClick() {
-    m_launcher->Open(kWebAddress, static_cast<uint64_t>(winId()));
+    m_launcher->Open(WebAddress, static_cast<uint64_t>(winId()));
 }
 
 void TfrmAbout::cmdProxyClick() {
@@ -224,10 +224,10 @@ bool TfrmAbout::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_lblURL) {
         switch (event->type()) {
             case QEvent::Enter:
-                SetUnderlined(true);
+                lblURLMouseEnter();
                 break;
             case QEvent::Leave:
-                SetUnderlined(false);
+                lblURLMouseLeave();
                 break;
             case QEvent::MouseButtonRelease:
                 lblURLClick();

@@ -40,6 +40,9 @@ public slots:
     void cmdDownloadClick();
     void cmdProxyClick();
     void lblURLClick();
+    // Hovering underlines the web address; colour and cursor stay.
+    void lblURLMouseEnter() { SetUnderlined(true); }
+    void lblURLMouseLeave() { SetUnderlined(false); }
     void cmdOkClick() { done(QDialog::Accepted); }
 
 protected:

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <limits>
 
 namespace pellquin {
 namespace {
@@ -16,6 +17,8 @@ QLineEdit* NamedEdit(QWidget* parent, const char* name, const char* accessible) 
     auto* edit = new QLineEdit(parent);
     edit->setObjectName(name);
     edit->setAccessibleName(accessible);
+    // Qt limits an edit to 32767 characters unless told otherwise; these have no limit.
+    edit->setMaxLength(std::numeric_limits<int>::max());
     return edit;
 }
 

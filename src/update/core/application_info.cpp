@@ -6,7 +6,7 @@ namespace pellquin {
 
 std::string FormattedVersion() {
     char text[32];
-    std::snprintf(text, sizeof text, kVersionFormat, kCurrentVersion);
+    std::snprintf(text, sizeof text, kVersionFormat, CurrentVersion);
     return text;
 }
 

@@ -103,7 +103,7 @@ UpdateCheckResult UpdateChecker::Check(const ProxySettings& proxy, char decimalS
     }
     m_downloadUrl = entry.url;
     UpdateCheckResult result;
-    result.outcome = version > kCurrentVersion ? Outcome::Newer : Outcome::UpToDate;
+    result.outcome = version > CurrentVersion ? Outcome::Newer : Outcome::UpToDate;
     return result;
 }
 

@@ -41,7 +41,7 @@ std::string SocketErrorMessage(int socketError);
 // outside 1 to 65535), else "".
 std::string ApplyProxySettings(const ProxySettings& settings, HttpRequest& request);
 
-// Asks the maker's web server whether a newer version than kCurrentVersion exists.
+// Asks the maker's web server whether a newer version than CurrentVersion exists.
 class UpdateChecker {
 public:
     // `versionsUrl` is kVersionsFileUrl in the program; tests point it at their own server.
