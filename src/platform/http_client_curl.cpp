@@ -136,6 +136,8 @@ public:
         // An empty proxy also keeps libcurl from taking one from the environment
         // (http_proxy, all_proxy): the connection goes straight to the web server.
         curl_easy_setopt(handle, CURLOPT_PROXY, proxyUrl.c_str());
+        // Likewise no_proxy: a proxy that is set is used for every host.
+        curl_easy_setopt(handle, CURLOPT_NOPROXY, "");
         if (request.useSocks && !request.socks.user.empty()) {
             curl_easy_setopt(handle, CURLOPT_SOCKS5_AUTH, static_cast<long>(CURLAUTH_BASIC));
             curl_easy_setopt(handle, CURLOPT_PROXYUSERNAME, request.socks.user.c_str());

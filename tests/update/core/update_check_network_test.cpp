@@ -37,12 +37,27 @@ class UpdateCheckNetworkTest : public HiveTest {
 protected:
     void SetUp() override {
         HiveTest::SetUp();
+        // The client must not take proxies from the environment: direct checks would go to
+        // this dead HTTP proxy, and checks through SOCKS would bypass it for every host.
+        for (const char* name : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"}) {
+            setenv(name, ("http://" + kDownIp + ":9").c_str(), 1);
+        }
+        setenv("no_proxy", "*", 1);
+        setenv("NO_PROXY", "*", 1);
         if (!HaveProgram("python3") || !HaveProgram("microsocks")) {
             GTEST_SKIP() << "needs python3 and microsocks (scripts/setup.sh installs them)";
         }
         m_server = std::make_unique<VersionsServer>(kWebIp);
         ASSERT_TRUE(m_server->ok()) << m_server->error();
         m_checker = MakeChecker(m_server->Url("/versions/versions.xml"));
+    }
+
+    void TearDown() override {
+        for (const char* name :
+             {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY", "no_proxy", "NO_PROXY"}) {
+            unsetenv(name);
+        }
+        HiveTest::TearDown();
     }
 
     static std::unique_ptr<UpdateChecker> MakeChecker(const std::string& url) {
