@@ -122,6 +122,14 @@ TEST_F(UpdateCheckNetworkTest, MalformedXmlIsShownAsItsParseError) {
               "The versions file is not well-formed XML: Start-end tags mismatch (at offset 52)");
 }
 
+TEST_F(UpdateCheckNetworkTest, OversizedFileIsRefused) {
+    m_server->Publish(VersionsFile("2.11", "http://d/") + std::string(1 << 20, ' '));
+    const UpdateCheckResult result = m_checker->Check(ProxySettings{}, '.');
+    EXPECT_EQ(result.outcome, Outcome::Failure);
+    EXPECT_EQ(result.failureText, "The response is larger than 1048576 bytes");
+    EXPECT_EQ(m_checker->DownloadURL(), "");
+}
+
 TEST_F(UpdateCheckNetworkTest, WebServerDownIsASocketError) {
     m_server->Stop();
     const UpdateCheckResult result = m_checker->Check(ProxySettings{}, '.');
