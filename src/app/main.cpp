@@ -8,6 +8,7 @@
 #include "app/pellquin_application.h"
 #include "platform/adapters.h"
 #include "platform/path_probe.h"
+#include "platform/service_adapters.h"
 #include "query/mod_pq.h"
 #include "query/service_client.h"
 #include "query/tcp_transport.h"
@@ -30,7 +31,10 @@ int main(int argc, char** argv) {
         auto registry = MakeRegistry();
         auto settings = std::make_unique<SettingsStore>(*registry);
         auto pathProbe = MakePathProbe(std::string());
-        auto frmPellquin = std::make_unique<TfrmPellquin>(*modPQ, *settings, *pathProbe, prompts);
+        ServiceControlParts serviceParts{MakeServiceManager(std::string()),
+                                         MakeServiceFiles(std::string()), MakeLogViewer()};
+        auto frmPellquin = std::make_unique<TfrmPellquin>(*modPQ, *settings, *pathProbe, prompts,
+                                                          std::move(serviceParts));
         prompts.SetOwner(frmPellquin.get());
         frmPellquin->show();
         PellquinApplication::exec();
