@@ -10,7 +10,7 @@ packages=(
     libasio-dev
     qt6-base-dev qt6-base-dev-tools xvfb xauth
     libcurl4-openssl-dev microsocks
-    libsystemd-dev
+    libsystemd-dev dbus-daemon
     procps iproute2 psmisc
 )
 
