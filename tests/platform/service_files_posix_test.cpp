@@ -139,13 +139,18 @@ protected:
             GTEST_SKIP() << "private Samba server: " << reason;
         }
         FakeXdgOpen::SetUp();
-        m_sandbox = std::make_unique<test::SambaSandbox>("127.0.0.171");
+    }
+    // Each test has its own address, so that they can run at the same time.
+    void Start(const std::string& ip) {
+        m_sandbox = std::make_unique<test::SambaSandbox>(ip);
         ASSERT_TRUE(m_sandbox->ok()) << m_sandbox->error();
     }
     std::unique_ptr<test::SambaSandbox> m_sandbox;
 };
 
 TEST_F(ServiceFilesSamba, CopiesChecksAndDeletesOverSmb) {
+    Start("127.0.0.171");
+    ASSERT_FALSE(HasFatalFailure());
     auto files = MakeServiceFiles(m_sandbox->adminCredentials());
     const std::string source = m_temp.path() + "/PellquinService";
     WriteText(source, std::string(200000, 'x'));
@@ -165,6 +170,8 @@ TEST_F(ServiceFilesSamba, CopiesChecksAndDeletesOverSmb) {
 }
 
 TEST_F(ServiceFilesSamba, RemoteLogIsOpenedFromALocalCopy) {
+    Start("127.0.0.172");
+    ASSERT_FALSE(HasFatalFailure());
     WriteText(m_sandbox->shareDir() + "/Pellquin.log", "remote log\n");
     chmod((m_sandbox->shareDir() + "/Pellquin.log").c_str(), 0644);
     // The viewer reads through the user's default credentials file.
