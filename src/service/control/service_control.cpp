@@ -86,6 +86,10 @@ void ServiceControl::LogServiceMessage(const std::string& message, uint32_t code
 }
 
 void ServiceControl::ConnectServiceManager() {
+    // Connect is disabled while connected; a second connection would lose the open handles.
+    if (m_scmConnected == 1) {
+        return;
+    }
     if (!m_controls.thisMachineSelected && m_controls.remoteName.empty()) {
         m_prompts.ShowError("Please enter the server name to connect to");
         return;

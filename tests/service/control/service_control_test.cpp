@@ -173,10 +173,20 @@ TEST_F(ServiceControlTest, DisconnectFromThisMachineClosesBothHandles) {
                      "Connected to Service on This Machine", "Disconnected from This Machine"}));
     EXPECT_TRUE(manager->openHandles.empty());
     EXPECT_EQ(Enabled(control->Controls()), kNotConnected);
+    EXPECT_EQ(control->LastServiceState(), -1);
     EXPECT_EQ(control->ScmConnected(), 0);
     EXPECT_EQ(control->ServiceOpen(), 0);
     control->PollStatus();
     EXPECT_EQ(control->Controls().lblHost, "Not Connected");
+}
+
+TEST_F(ServiceControlTest, ConnectWhileConnectedKeepsTheConnection) {
+    manager->installed = true;
+    ConnectThisMachine();
+    const auto handles = manager->openHandles;
+    ConnectThisMachine();
+    EXPECT_EQ(manager->openHandles, handles);
+    EXPECT_EQ(control->LogLines().size(), 2u);
 }
 
 TEST_F(ServiceControlTest, RemoteNameStaysEditableWhileConnectedHostKeepsTheConnectedName) {
