@@ -1,6 +1,4 @@
 #include <windows.h>
-// <shellapi.h> needs the types of <windows.h> first.
-#include <shellapi.h>
 
 #include "platform/service_adapters.h"
 
@@ -39,25 +37,10 @@ public:
     void Delete(const std::string& path) override { DeleteFileA(path.c_str()); }
 };
 
-class LogViewerWin32 : public LogViewer {
-public:
-    bool Open(const std::string& path) override {
-        const HINSTANCE result = ShellExecuteA(GetActiveWindow(), "open", "notepad.exe",
-                                               path.c_str(), nullptr, SW_SHOWNORMAL);
-        return reinterpret_cast<INT_PTR>(result) > 32;
-    }
-
-    std::string Name() override { return "Notepad.exe"; }
-};
-
 }  // namespace
 
 std::unique_ptr<ServiceFiles> MakeServiceFiles(const std::string& /*credentialsFile*/) {
     return std::make_unique<ServiceFilesWin32>();
-}
-
-std::unique_ptr<LogViewer> MakeLogViewer() {
-    return std::make_unique<LogViewerWin32>();
 }
 
 }  // namespace pellquin
