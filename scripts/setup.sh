@@ -10,6 +10,7 @@ packages=(
     libasio-dev
     qt6-base-dev qt6-base-dev-tools xvfb xauth
     libcurl4-openssl-dev microsocks libpugixml-dev python3
+    libsystemd-dev dbus-daemon
     procps iproute2 psmisc
 )
 

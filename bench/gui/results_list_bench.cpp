@@ -12,6 +12,7 @@
 #include "fake_path_probe.h"
 #include "fake_registry.h"
 #include "fake_service_exchange.h"
+#include "fake_service_parts.h"
 #include "fake_system_info.h"
 #include "fake_universal_names.h"
 
@@ -65,7 +66,7 @@ int main(int argc, char** argv) {
     test::FakePathProbe probe;
     probe.directories = {"\\\\srv\\data"};
     SilentPrompts prompts;
-    TfrmPellquin window(modPQ, settings, probe, prompts);
+    TfrmPellquin window(modPQ, settings, probe, prompts, test::FakeServiceControlParts());
     window.show();
     QApplication::processEvents();
     window.findChild<QComboBox*>("cboFileName")->setEditText("\\\\srv\\data");

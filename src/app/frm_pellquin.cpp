@@ -30,6 +30,7 @@
 #include "app/result_rows.h"
 #include "app/results_model.h"
 #include "query/result_format.h"
+#include "service/service_control_tab.h"
 #include "settings/constants.h"
 
 namespace pellquin {
@@ -112,7 +113,8 @@ QButtonGroup* ExclusiveGroup(QObject* parent, std::initializer_list<QRadioButton
 }  // namespace
 
 TfrmPellquin::TfrmPellquin(TmodPQ& modPQ, SettingsStore& settings, PathProbe& pathProbe,
-                           Prompts& prompts, std::unique_ptr<QDialog> frmAbout, QWidget* parent)
+                           Prompts& prompts, ServiceControlParts serviceParts,
+                           std::unique_ptr<QDialog> frmAbout, QWidget* parent)
     : QMainWindow(parent),
       m_modPQ(modPQ),
       m_settings(settings),
@@ -144,7 +146,9 @@ TfrmPellquin::TfrmPellquin(TmodPQ& modPQ, SettingsStore& settings, PathProbe& pa
     m_pagPellquin->addTab(BuildPathTab(), "&Path/File");
     m_tabUsers = BuildUsersTab();
     m_pagPellquin->addTab(m_tabUsers, "&Users");
-    m_pagPellquin->addTab(BuildServiceTab(), "&Service Control");
+    m_serviceTab =
+        new ServiceControlTab(std::move(serviceParts), modPQ.NetFiles(), modPQ.System(), prompts);
+    m_pagPellquin->addTab(m_serviceTab, "&Service Control");
     m_pagPellquin->addTab(BuildOptionsTab(), "&Options");
     column->addWidget(m_pagPellquin, 1);
     setCentralWidget(central);
@@ -161,6 +165,7 @@ TfrmPellquin::TfrmPellquin(TmodPQ& modPQ, SettingsStore& settings, PathProbe& pa
     m_timer = new QTimer(this);
     m_timer->setObjectName("Timer1");
     m_timer->setInterval(1000);
+    connect(m_timer, &QTimer::timeout, m_serviceTab, &ServiceControlTab::Timer1Timer);
     m_timer->start();
 
     // The client area below the menu bar is 803 by 496, as a Windows client area excludes
@@ -311,62 +316,6 @@ QWidget* TfrmPellquin::BuildUsersTab() {
     setTabOrder(m_lvwItems, refresh);
     setTabOrder(refresh, clear);
     setTabOrder(clear, clearAll);
-    return tab;
-}
-
-QWidget* TfrmPellquin::BuildServiceTab() {
-    auto* tab = Named(new QWidget, "pagService", "Service Control");
-    auto* layout = new QVBoxLayout(tab);
-
-    auto* control = new QGroupBox("Pellquin Service Control", tab);
-    control->setObjectName("grpServiceControl");
-    auto* controlLayout = new QGridLayout(control);
-    auto* thisMachine =
-        Named(new QRadioButton("This Machine", control), "optThisMachine", "This Machine");
-    auto* remoteMachine =
-        Named(new QRadioButton("Remote Machine", control), "optRemoteMachine", "Remote Machine");
-    auto* remoteName = Named(new QLineEdit(control), "txtRemoteMachine", "Remote machine name");
-    thisMachine->setChecked(true);
-    remoteName->setEnabled(false);
-    controlLayout->addWidget(thisMachine, 0, 0);
-    controlLayout->addWidget(remoteMachine, 1, 0);
-    controlLayout->addWidget(remoteName, 1, 1, 1, 3);
-    const struct {
-        const char* name;
-        const char* caption;
-        bool enabled;
-    } buttons[] = {
-        {"cmdConnect", "Connect", true},
-        {"cmdDisconnect", "Disconnect", false},
-        {"cmdInstall", "Install", false},
-        {"cmdUninstall", "Uninstall", false},
-        {"cmdStartService", "Start Service", false},
-        {"cmdStopService", "Stop Service", false},
-        {"cmdViewLog", "View Log", false},
-        {"cmdClearLog", "Clear Log", false},
-    };
-    int index = 0;
-    for (const auto& b : buttons) {
-        QPushButton* button = Button(b.caption, b.name, b.caption, control);
-        button->setEnabled(b.enabled);
-        controlLayout->addWidget(button, 2 + index / 4, index % 4);
-        ++index;
-    }
-    layout->addWidget(control);
-
-    auto* status = new QGroupBox("Status", tab);
-    status->setObjectName("grpServiceStatus");
-    auto* statusLayout = new QGridLayout(status);
-    statusLayout->addWidget(new QLabel("Host :", status), 0, 0);
-    statusLayout->addWidget(Named(new QLabel(status), "lblHost", "Host"), 0, 1);
-    statusLayout->addWidget(new QLabel("Status :", status), 1, 0);
-    statusLayout->addWidget(Named(new QLabel(status), "lblStatus", "Service status"), 1, 1);
-    statusLayout->setColumnStretch(1, 1);
-    layout->addWidget(status);
-
-    auto* log = Named(new QPlainTextEdit(tab), "memError", "Service messages");
-    log->setReadOnly(true);
-    layout->addWidget(log, 1);
     return tab;
 }
 

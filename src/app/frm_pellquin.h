@@ -9,6 +9,7 @@
 #include "app/prompts.h"
 #include "platform/path_probe.h"
 #include "query/mod_pq.h"
+#include "service/control/service_control_parts.h"
 #include "settings/settings_store.h"
 
 class QAction;
@@ -27,18 +28,20 @@ class QTreeWidget;
 namespace pellquin {
 
 class ResultsModel;
+class ServiceControlTab;
 class TfrmStatus;
 
 // The main window: the path box and browser frame, the results list and clearing, service
-// control frame, options, menus and status bar. Every user-facing failure goes through
+// control page, options, menus and status bar. Every user-facing failure goes through
 // `prompts`; nothing here throws. The engine, settings, probe and prompts are borrowed from
-// the application object and must outlive the window. The About box, when given, becomes
-// the window's child and is shown modally by Help > About.
+// the application object and must outlive the window; the service control's parts are owned.
+// The About box, when given, becomes the window's child and is shown modally by Help > About.
 class TfrmPellquin : public QMainWindow {
     Q_OBJECT
 public:
     TfrmPellquin(TmodPQ& modPQ, SettingsStore& settings, PathProbe& pathProbe, Prompts& prompts,
-                 std::unique_ptr<QDialog> frmAbout = nullptr, QWidget* parent = nullptr);
+                 ServiceControlParts serviceParts, std::unique_ptr<QDialog> frmAbout = nullptr,
+                 QWidget* parent = nullptr);
     ~TfrmPellquin() override;
 
     // The Check command: validates the path box text, queries the engine and fills the
@@ -99,7 +102,6 @@ private:
     void BuildMenus();
     QWidget* BuildPathTab();
     QWidget* BuildUsersTab();
-    QWidget* BuildServiceTab();
     QWidget* BuildOptionsTab();
     void SetStatusText(const char* text);
     void SetPickItems(const std::vector<std::string>& items);
@@ -132,6 +134,7 @@ private:
     QRadioButton* m_optClientRelative = nullptr;
     QRadioButton* m_optServerRelative = nullptr;
     QTimer* m_timer = nullptr;
+    ServiceControlTab* m_serviceTab = nullptr;
 
     std::vector<std::string> m_favourites;
     int m_doneFirstRun = 0;

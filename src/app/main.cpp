@@ -9,6 +9,7 @@
 #include "app/pellquin_application.h"
 #include "platform/adapters.h"
 #include "platform/path_probe.h"
+#include "platform/service_adapters.h"
 #include "query/mod_pq.h"
 #include "query/service_client.h"
 #include "query/tcp_transport.h"
@@ -43,8 +44,10 @@ int main(int argc, char** argv) {
                                             versionsUrl ? versionsUrl : kVersionsFileUrl),
             MakeUrlLauncher(), *registry, aboutPrompts);
         aboutPrompts.SetOwner(frmAbout.get());
-        auto frmPellquin = std::make_unique<TfrmPellquin>(*modPQ, *settings, *pathProbe, prompts,
-                                                          std::move(frmAbout));
+        ServiceControlParts serviceParts{MakeServiceManager(std::string()),
+                                         MakeServiceFiles(std::string()), MakeLogViewer()};
+        auto frmPellquin = std::make_unique<TfrmPellquin>(
+            *modPQ, *settings, *pathProbe, prompts, std::move(serviceParts), std::move(frmAbout));
         prompts.SetOwner(frmPellquin.get());
         frmPellquin->show();
         PellquinApplication::exec();

@@ -32,6 +32,8 @@ public:
     void CloseOpenFile(TPellquinRequest& request, int tryDirect, int tryService);
 
     SystemInfo& System() { return *m_system; }
+    // The network file-management calls, shared with the service installation's share lookup.
+    NetFileApi& NetFiles() { return *m_netFiles; }
 
 private:
     std::unique_ptr<NetFileApi> m_netFiles;

@@ -22,6 +22,7 @@
 #include "fake_path_probe.h"
 #include "fake_registry.h"
 #include "fake_service_exchange.h"
+#include "fake_service_parts.h"
 #include "fake_system_info.h"
 #include "fake_universal_names.h"
 #include "scripted_prompts.h"
@@ -159,7 +160,8 @@ private slots:
         m_probe = std::make_unique<test::FakePathProbe>();
         m_probe->directories = {kShare};
         m_prompts = std::make_unique<test::ScriptedPrompts>();
-        m_window = std::make_unique<TfrmPellquin>(*m_modPQ, *m_settings, *m_probe, *m_prompts);
+        m_window = std::make_unique<TfrmPellquin>(*m_modPQ, *m_settings, *m_probe, *m_prompts,
+                                                  test::FakeServiceControlParts());
         m_net->popup = &m_window->frmStatus();
         m_statusSpy =
             std::make_unique<QSignalSpy>(m_window->statusBar(), &QStatusBar::messageChanged);

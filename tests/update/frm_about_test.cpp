@@ -21,6 +21,7 @@
 #include "fake_net_file_api.h"
 #include "fake_path_probe.h"
 #include "fake_registry.h"
+#include "fake_service_parts.h"
 #include "fake_service_exchange.h"
 #include "fake_system_info.h"
 #include "fake_universal_names.h"
@@ -356,7 +357,8 @@ private slots:
         test::FakePathProbe probe;
         MakeBox();
         QPointer<TfrmAbout> about = m_about.get();
-        TfrmPellquin window(modPQ, settings, probe, m_prompts, std::move(m_about));
+        TfrmPellquin window(modPQ, settings, probe, m_prompts, test::FakeServiceControlParts(),
+                            std::move(m_about));
         window.show();
         bool shown = false;
         QTimer::singleShot(0, &window, [&] {

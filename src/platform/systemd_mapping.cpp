@@ -1,0 +1,166 @@
+#include "platform/systemd_mapping.h"
+
+#include <cerrno>
+#include <map>
+
+#include "platform/error_codes.h"
+
+namespace pellquin {
+namespace {
+
+constexpr uint32_t kErrorCannotComplete = 1003;
+constexpr uint32_t kErrorServiceDisabled = 1058;
+constexpr uint32_t kErrorServiceCannotAcceptControl = 1061;
+constexpr uint32_t kErrorServiceDoesNotExist = 1060;
+constexpr uint32_t kErrorRpcServerUnavailable = 1722;
+
+// A value for a unit file's ExecStart= or Environment=: quoted, with the characters that
+// quoting and specifier expansion give a meaning escaped.
+std::string Quoted(const std::string& value) {
+    std::string out = "\"";
+    for (const char c : value) {
+        if (c == '\\' || c == '"') {
+            out += '\\';
+        } else if (c == '%') {
+            out += '%';
+        }
+        out += c;
+    }
+    out += '"';
+    return out;
+}
+
+std::string PercentsDoubled(const std::string& value) {
+    std::string out;
+    for (const char c : value) {
+        out += c;
+        if (c == '%') {
+            out += '%';
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string UnitNameOfService(const std::string& serviceName) {
+    return serviceName + ".service";
+}
+
+uint32_t UnitLoadError(const std::string& loadState) {
+    return loadState == "not-found" ? kErrorServiceDoesNotExist : 0;
+}
+
+int32_t ServiceStateOfUnit(const UnitStates& states) {
+    if (states.freezerState == "frozen") {
+        return 7;
+    }
+    if (states.freezerState == "freezing") {
+        return 6;
+    }
+    if (states.freezerState == "thawing") {
+        return 5;
+    }
+    static const std::map<std::string, int32_t> byActiveState = {
+        {"active", 4}, {"reloading", 4},  {"refreshing", 4},   {"inactive", 1},
+        {"failed", 1}, {"activating", 2}, {"deactivating", 3},
+    };
+    const auto it = byActiveState.find(states.activeState);
+    return it == byActiveState.end() ? 0 : it->second;
+}
+
+bool UnitIsStarted(const std::string& activeState) {
+    return activeState == "active" || activeState == "reloading" || activeState == "refreshing";
+}
+
+uint32_t Win32ErrorOfBusError(const std::string& name, int errnoValue) {
+    static const std::map<std::string, uint32_t> byName = {
+        {"org.freedesktop.DBus.Error.AccessDenied", kErrorAccessDenied},
+        {"org.freedesktop.DBus.Error.AuthFailed", kErrorAccessDenied},
+        {"org.freedesktop.DBus.Error.InteractiveAuthorizationRequired", kErrorAccessDenied},
+        {"org.freedesktop.systemd1.NoSuchUnit", kErrorServiceDoesNotExist},
+        {"org.freedesktop.systemd1.UnitMasked", kErrorServiceDisabled},
+        {"org.freedesktop.systemd1.JobTypeNotApplicable", kErrorServiceCannotAcceptControl},
+        {"org.freedesktop.systemd1.OnlyByDependency", kErrorServiceCannotAcceptControl},
+        {"org.freedesktop.systemd1.TransactionIsDestructive", kErrorServiceCannotAcceptControl},
+        {"org.freedesktop.systemd1.ShuttingDown", kErrorServiceCannotAcceptControl},
+        {"org.freedesktop.DBus.Error.ServiceUnknown", kErrorRpcServerUnavailable},
+        {"org.freedesktop.DBus.Error.NameHasNoOwner", kErrorRpcServerUnavailable},
+        {"org.freedesktop.DBus.Error.NoServer", kErrorRpcServerUnavailable},
+        {"org.freedesktop.DBus.Error.Disconnected", kErrorRpcServerUnavailable},
+        {"org.freedesktop.DBus.Error.NoReply", kErrorRpcServerUnavailable},
+        {"org.freedesktop.DBus.Error.Timeout", kErrorRpcServerUnavailable},
+        {"org.freedesktop.DBus.Error.TimedOut", kErrorRpcServerUnavailable},
+    };
+    const auto it = byName.find(name);
+    if (it != byName.end()) {
+        return it->second;
+    }
+    switch (errnoValue) {
+        case EACCES:
+        case EPERM:
+            return kErrorAccessDenied;
+        case ENOENT:
+            return kErrorFileNotFound;
+        case ECONNREFUSED:
+        case ECONNRESET:
+        case ENOTCONN:
+        case ETIMEDOUT:
+        case EHOSTUNREACH:
+        case ENXIO:
+        case EPIPE:
+            return kErrorRpcServerUnavailable;
+        default:
+            return kErrorCannotComplete;
+    }
+}
+
+uint32_t Win32ErrorOfBusConnect(int errnoValue) {
+    return errnoValue == EACCES || errnoValue == EPERM ? kErrorAccessDenied
+                                                       : kErrorRpcServerUnavailable;
+}
+
+std::string UnixPathOfServerPath(const std::string& path) {
+    if (path.size() < 3 || path[1] != ':' || path[2] != '\\') {
+        return path;
+    }
+    std::string converted = path.substr(2);
+    for (char& c : converted) {
+        if (c == '\\') {
+            c = '/';
+        }
+    }
+    return converted;
+}
+
+bool UnitFileText(const ServiceRegistration& registration, std::string* text) {
+    const std::string& program = registration.executablePath;
+    if (program.empty() || program[0] != '/' ||
+        program.find_first_of("\r\n") != std::string::npos ||
+        registration.displayName.find_first_of("\r\n") != std::string::npos) {
+        return false;
+    }
+    const std::string directory = program.substr(0, program.rfind('/'));
+    *text =
+        "[Unit]\n"
+        "Description=" +
+        PercentsDoubled(registration.displayName) +
+        "\n"
+        "After=network-online.target\n"
+        "Wants=network-online.target\n"
+        "\n"
+        "[Service]\n"
+        "Type=simple\n"
+        "ExecStart=" +
+        Quoted(program) +
+        " --foreground\n"
+        "Environment=" +
+        Quoted("PELLQUIN_SYSTEM_DIR=" + (directory.empty() ? std::string("/") : directory)) +
+        "\n"
+        "\n"
+        "[Install]\n"
+        "WantedBy=multi-user.target\n";
+    return true;
+}
+
+}  // namespace pellquin

@@ -1,0 +1,197 @@
+// The Linux files adapter of the service installation and the log viewer: local copies,
+// copies and deletions over SMB against a private Samba server, and xdg-open.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "platform/service_adapters.h"
+#include "samba_sandbox.h"
+
+namespace pellquin {
+namespace {
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteText(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+class TempDir {
+public:
+    TempDir() {
+        char pattern[] = "/tmp/pellquin-files-XXXXXX";
+        m_path = mkdtemp(pattern);
+    }
+    ~TempDir() { std::system(("rm -rf '" + m_path + "'").c_str()); }
+    const std::string& path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+TEST(ServiceFilesPosix, CopyMakesTheServiceDirectoryAndReplacesAnOldProgram) {
+    TempDir temp;
+    auto files = MakeServiceFiles(std::string());
+    const std::string source = temp.path() + "/PellquinService";
+    WriteText(source, "new program");
+    const std::string destination = temp.path() + "/var/lib/pellquin/PellquinService";
+
+    EXPECT_EQ(files->Copy(source, destination), 0u);
+    EXPECT_EQ(ReadText(destination), "new program");
+    struct stat info {};
+    ASSERT_EQ(stat(destination.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0755u);
+
+    WriteText(source, "newer");
+    EXPECT_EQ(files->Copy(source, destination), 0u);
+    EXPECT_EQ(ReadText(destination), "newer");
+
+    EXPECT_EQ(files->Copy(temp.path() + "/missing", destination), 2u);
+    EXPECT_EQ(ReadText(destination), "newer");
+
+    EXPECT_TRUE(files->IsFile(destination));
+    EXPECT_FALSE(files->IsFile(temp.path()));
+    files->Delete(destination);
+    EXPECT_FALSE(files->IsFile(destination));
+    files->Delete(destination);  // nothing there: nothing happens
+}
+
+TEST(ServiceFilesPosix, ProgramIsLookedForBesideTheRunningProgram) {
+    auto files = MakeServiceFiles(std::string());
+    const std::string directory = files->ProgramDirectory();
+    ASSERT_FALSE(directory.empty());
+    EXPECT_EQ(directory.back(), '/');
+    EXPECT_TRUE(files->IsFile(directory + "service_files_posix_test"));
+    EXPECT_EQ(files->ServiceProgramName(), "PellquinService");
+}
+
+TEST(ServiceFilesPosix, SystemDirectoryFollowsTheOverride) {
+    const char* old = std::getenv("PELLQUIN_SYSTEM_DIR");
+    const std::string saved = old != nullptr ? old : "";
+    setenv("PELLQUIN_SYSTEM_DIR", "/srv/pq", 1);
+    EXPECT_EQ(MakeServiceFiles(std::string())->SystemDirectory(), "/srv/pq");
+    if (old != nullptr) {
+        setenv("PELLQUIN_SYSTEM_DIR", saved.c_str(), 1);
+    } else {
+        unsetenv("PELLQUIN_SYSTEM_DIR");
+    }
+}
+
+// A stand-in xdg-open early on PATH that records what it was asked to open.
+class FakeXdgOpen : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::string script = m_temp.path() + "/xdg-open";
+        WriteText(script, "#!/bin/sh\nprintf '%s' \"$1\" > '" + Record() + "'\ncp \"$1\" '" +
+                              Record() + ".copy'\n");
+        chmod(script.c_str(), 0755);
+        const char* path = std::getenv("PATH");
+        m_oldPath = path != nullptr ? path : "";
+        setenv("PATH", (m_temp.path() + ":" + m_oldPath).c_str(), 1);
+    }
+    void TearDown() override { setenv("PATH", m_oldPath.c_str(), 1); }
+    std::string Record() const { return m_temp.path() + "/opened"; }
+    // xdg-open runs detached; waits for its record.
+    std::string Opened() {
+        for (int i = 0; i < 100 && ReadText(Record() + ".copy").empty(); ++i) {
+            usleep(50 * 1000);
+        }
+        return ReadText(Record());
+    }
+
+    TempDir m_temp;
+    std::string m_oldPath;
+};
+
+TEST_F(FakeXdgOpen, LocalLogIsOpenedWhereItIs) {
+    const std::string log = m_temp.path() + "/Pellquin.log";
+    WriteText(log, "line\n");
+    auto viewer = MakeLogViewer();
+    EXPECT_EQ(viewer->Name(), "xdg-open");
+    EXPECT_TRUE(viewer->Open(log));
+    EXPECT_EQ(Opened(), log);
+}
+
+TEST(LogViewerPosix, MissingViewerIsAFailure) {
+    const char* path = std::getenv("PATH");
+    const std::string saved = path != nullptr ? path : "";
+    setenv("PATH", "/nonexistent", 1);
+    EXPECT_FALSE(MakeLogViewer()->Open("/etc/hostname"));
+    setenv("PATH", saved.c_str(), 1);
+}
+
+class ServiceFilesSamba : public FakeXdgOpen {
+protected:
+    void SetUp() override {
+        std::string reason;
+        if (!test::SambaSandbox::CanRun(&reason)) {
+            GTEST_SKIP() << "private Samba server: " << reason;
+        }
+        FakeXdgOpen::SetUp();
+    }
+    // Each test has its own address, so that they can run at the same time.
+    void Start(const std::string& ip) {
+        m_sandbox = std::make_unique<test::SambaSandbox>(ip);
+        ASSERT_TRUE(m_sandbox->ok()) << m_sandbox->error();
+    }
+    std::unique_ptr<test::SambaSandbox> m_sandbox;
+};
+
+TEST_F(ServiceFilesSamba, CopiesChecksAndDeletesOverSmb) {
+    Start("127.0.0.171");
+    ASSERT_FALSE(HasFatalFailure());
+    auto files = MakeServiceFiles(m_sandbox->adminCredentials());
+    const std::string source = m_temp.path() + "/PellquinService";
+    WriteText(source, std::string(200000, 'x'));
+    const std::string destination = m_sandbox->uncRoot() + "\\PellquinService";
+
+    EXPECT_EQ(files->Copy(source, destination), 0u);
+    EXPECT_EQ(ReadText(m_sandbox->shareDir() + "/PellquinService"), std::string(200000, 'x'));
+    WriteText(source, "shorter");
+    EXPECT_EQ(files->Copy(source, destination), 0u);
+    EXPECT_EQ(ReadText(m_sandbox->shareDir() + "/PellquinService"), "shorter");
+
+    EXPECT_TRUE(files->IsFile(destination));
+    EXPECT_FALSE(files->IsFile(m_sandbox->uncRoot() + "\\reports"));
+    EXPECT_NE(files->Copy(source, m_sandbox->uncRoot() + "\\no-such-dir\\PellquinService"), 0u);
+    files->Delete(destination);
+    EXPECT_FALSE(files->IsFile(destination));
+}
+
+TEST_F(ServiceFilesSamba, RemoteLogIsOpenedFromALocalCopy) {
+    Start("127.0.0.172");
+    ASSERT_FALSE(HasFatalFailure());
+    WriteText(m_sandbox->shareDir() + "/Pellquin.log", "remote log\n");
+    chmod((m_sandbox->shareDir() + "/Pellquin.log").c_str(), 0644);
+    // The viewer reads through the user's default credentials file.
+    const std::string config = m_temp.path() + "/config";
+    mkdir(config.c_str(), 0700);
+    mkdir((config + "/pellquin").c_str(), 0700);
+    WriteText(config + "/pellquin/credentials", ReadText(m_sandbox->adminCredentials()));
+    chmod((config + "/pellquin/credentials").c_str(), 0600);
+    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+
+    auto viewer = MakeLogViewer();
+    EXPECT_TRUE(viewer->Open(m_sandbox->uncRoot() + "\\Pellquin.log"));
+    const std::string opened = Opened();
+    EXPECT_EQ(opened.rfind("/Pellquin.log"), opened.size() - 13);
+    EXPECT_EQ(opened.find("/tmp/"), 0u);
+    EXPECT_EQ(ReadText(Record() + ".copy"), "remote log\n");
+    std::system(("rm -rf '" + opened.substr(0, opened.rfind('/')) + "'").c_str());
+    EXPECT_FALSE(viewer->Open(m_sandbox->uncRoot() + "\\missing.log"));
+    unsetenv("XDG_CONFIG_HOME");
+}
+
+}  // namespace
+}  // namespace pellquin
