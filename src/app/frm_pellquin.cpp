@@ -5,7 +5,9 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -17,6 +19,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -24,16 +27,27 @@
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <QWindow>
 #include <exception>
+#include <utility>
 
 #include "app/frm_status.h"
 #include "app/result_rows.h"
 #include "app/results_model.h"
+#include "help/html_help_system.h"
 #include "query/result_format.h"
 #include "settings/constants.h"
+#include "shell/context_menus.h"
 
 namespace pellquin {
 namespace {
+
+const char kWelcomeText[] =
+    "Welcome to Pellquin\r\n\r\nPellquin can add a \"Check with Pellquin\" option to the "
+    "Windows Explorer right click menu.\r\n This will enable you to check files and "
+    "directories without needing to use the Pellquin GUI.\r\n\r\nAdd the menu to Explorer?";
+// How long the start-up waits for the window to reach the screen before its first box.
+constexpr int kExposeWaitMs = 2000;
 
 constexpr int kClientWidth = 803;
 constexpr int kClientHeight = 496;
@@ -164,7 +178,105 @@ TfrmPellquin::TfrmPellquin(TmodPQ& modPQ, SettingsStore& settings, PathProbe& pa
     move(kInitialLeft, kInitialTop);
 }
 
+TfrmPellquin::TfrmPellquin(TmodPQ& modPQ, SettingsStore& settings, PathProbe& pathProbe,
+                           Prompts& prompts, ContextMenus& contextMenus, HtmlHelpSystem& help,
+                           std::vector<std::string> arguments, QWidget* parent)
+    : TfrmPellquin(modPQ, settings, pathProbe, prompts, parent) {
+    m_contextMenus = &contextMenus;
+    m_help = &help;
+    m_arguments = std::move(arguments);
+    // F1 anywhere in this window asks for its help context; other windows have none.
+    auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    f1->setObjectName("shortcutHelpContext");
+    f1->setContext(Qt::WindowShortcut);
+    connect(f1, &QShortcut::activated, this, [this] {
+        bool callHelp = true;
+        m_help->ApplicationEvents1Help(kHelpContext, kMainWindowHelpContext, &callHelp);
+    });
+}
+
 TfrmPellquin::~TfrmPellquin() = default;
+
+void TfrmPellquin::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    // Only the program's window (the full constructor) starts up from its settings; a bare
+    // window is left as its caller sets it up.
+    if (!m_formShown && m_help != nullptr) {
+        FormShow();
+    }
+}
+
+void TfrmPellquin::closeEvent(QCloseEvent* event) {
+    FormClose();
+    event->accept();
+}
+
+void TfrmPellquin::FormShow() {
+    m_formShown = true;
+    m_favourites.clear();
+    LoadFavourites();
+    LoadOptions();
+    LoadDefaults();
+    LoadPickList();
+    if (m_help != nullptr) {
+        m_help->LoadHtmlHelp();
+    }
+    m_pagPellquin->setCurrentIndex(0);
+    LoadDrives();
+    // The show event comes before the window reaches the screen; the boxes that follow
+    // belong over a drawn window.
+    QMetaObject::invokeMethod(this, &TfrmPellquin::FormShowDrawn, Qt::QueuedConnection);
+}
+
+void TfrmPellquin::FormShowDrawn() {
+    unsetCursor();
+    repaint();
+    QCoreApplication::processEvents();
+    QElapsedTimer waited;
+    waited.start();
+    while (windowHandle() != nullptr && !windowHandle()->isExposed() &&
+           waited.elapsed() < kExposeWaitMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
+    }
+    repaint();
+
+    if (m_doneFirstRun == 0 && m_prompts.AskYesNo(kWelcomeText)) {
+        LMDButton2Click();
+    }
+    m_doneFirstRun = 1;
+
+    if (!m_arguments.empty() && !m_arguments.front().empty()) {
+        m_cboFileName->setEditText(QString::fromStdString(m_arguments.front()));
+        CheckPath();
+    }
+    m_startupDone = true;
+}
+
+void TfrmPellquin::FormClose() {
+    if (!m_formShown) {
+        return;
+    }
+    SavePickList();
+    SaveDefaults();
+}
+
+void TfrmPellquin::LMDButton2Click() {
+    if (m_contextMenus != nullptr) {
+        m_contextMenus->InstallContextMenus();
+    }
+}
+
+void TfrmPellquin::LMDButton3Click() {
+    if (m_contextMenus != nullptr) {
+        m_contextMenus->RemoveContextMenus();
+    }
+}
+
+void TfrmPellquin::PellquinHelp1Click() {
+    if (m_help != nullptr) {
+        m_help->ShowHtmlHelp(kHelpTableOfContents, 0);
+    }
+}
 
 void TfrmPellquin::LoadDrives() {
     // The drive tree is still a frame; the browser fills it.
@@ -189,7 +301,9 @@ void TfrmPellquin::BuildMenus() {
 
     QMenu* help = bar->addMenu("&Help");
     help->setObjectName("Help1");
-    help->addAction("Pellquin &Help")->setObjectName("PellquinHelp1");
+    QAction* helpContents = help->addAction("Pellquin &Help");
+    helpContents->setObjectName("PellquinHelp1");
+    connect(helpContents, &QAction::triggered, this, &TfrmPellquin::PellquinHelp1Click);
     help->addSeparator()->setObjectName("About1");
     help->addAction("&About")->setObjectName("About2");
 }
@@ -422,8 +536,12 @@ QWidget* TfrmPellquin::BuildOptionsTab() {
     addInText->setWordWrap(true);
     group6Layout->addWidget(addInText);
     auto* addInButtons = new QHBoxLayout;
-    addInButtons->addWidget(Button("Install Menus", "LMDButton2", "Install Menus", group6));
-    addInButtons->addWidget(Button("Remove Menus", "LMDButton3", "Remove Menus", group6));
+    QPushButton* installMenus = Button("Install Menus", "LMDButton2", "Install Menus", group6);
+    QPushButton* removeMenus = Button("Remove Menus", "LMDButton3", "Remove Menus", group6);
+    connect(installMenus, &QPushButton::clicked, this, &TfrmPellquin::LMDButton2Click);
+    connect(removeMenus, &QPushButton::clicked, this, &TfrmPellquin::LMDButton3Click);
+    addInButtons->addWidget(installMenus);
+    addInButtons->addWidget(removeMenus);
     addInButtons->addStretch(1);
     group6Layout->addLayout(addInButtons);
     layout->addWidget(group6);
@@ -596,7 +714,26 @@ void TfrmPellquin::Exit1Click() {
     close();
 }
 
+void TfrmPellquin::SettleStoredGeometry() {
+    if (!m_storedFrame || !isVisible()) {
+        return;
+    }
+    const QRect frame = frameGeometry();
+    const int frameWidth = frame.width() - width();
+    const int frameHeight = frame.height() - height();
+    if (frameWidth == 0 && frameHeight == 0) {
+        return;
+    }
+    const QRect stored = *m_storedFrame;
+    m_storedFrame.reset();
+    resize(stored.width() - frameWidth, stored.height() - frameHeight);
+    move(stored.topLeft());
+}
+
 bool TfrmPellquin::event(QEvent* event) {
+    if (event->type() == QEvent::Move || event->type() == QEvent::Resize) {
+        SettleStoredGeometry();
+    }
     // Hovering a menu item sends an (empty) status tip that would wipe the progress text;
     // the status bar shows only what the commands write into it.
     if (event->type() == QEvent::StatusTip) {
@@ -713,6 +850,14 @@ void TfrmPellquin::LoadDefaults() {
     const int frameWidth = before.windowWidth - width();
     const int frameHeight = before.windowHeight - height();
     resize(defaults.windowWidth - frameWidth, defaults.windowHeight - frameHeight);
+    // Before the window manager has framed the window (on X11 until it is mapped) its frame
+    // reads as nothing, and the outer size just applied would become the inner size.
+    if (frameWidth == 0 && frameHeight == 0) {
+        m_storedFrame = QRect(defaults.windowLeft, defaults.windowTop, defaults.windowWidth,
+                              defaults.windowHeight);
+    } else {
+        m_storedFrame.reset();
+    }
     SetDrivesWidth(defaults.drivesWidth);
     m_doneFirstRun = defaults.doneFirstRun;
 }

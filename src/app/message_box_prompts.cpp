@@ -10,8 +10,10 @@ namespace {
 
 int Show(QWidget* owner, QMessageBox::Icon icon, const std::string& text,
          QMessageBox::StandardButtons buttons) {
-    QMessageBox box(icon, QString::fromUtf8(kProductName), QString::fromStdString(text), buttons,
-                    owner);
+    // Texts keep the Windows line breaks they are written with; a label breaks at \n alone.
+    QString shown = QString::fromStdString(text);
+    shown.replace("\r\n", "\n");
+    QMessageBox box(icon, QString::fromUtf8(kProductName), shown, buttons, owner);
     // Texts may come from the query service or hold a typed path; markup in them is shown
     // as it is, never interpreted.
     box.setTextFormat(Qt::PlainText);
@@ -33,6 +35,10 @@ bool MessageBoxPrompts::AskYesNo(const std::string& text) {
 
 void MessageBoxPrompts::ShowMessage(const std::string& text) {
     Show(m_owner, QMessageBox::NoIcon, text, QMessageBox::Ok);
+}
+
+void MessageBoxPrompts::ShowWarning(const std::string& text) {
+    Show(nullptr, QMessageBox::Warning, text, QMessageBox::Ok);
 }
 
 void MessageBoxPrompts::Beep() {

@@ -18,6 +18,7 @@ public:
     void ShowError(const std::string& text) override;
     bool AskYesNo(const std::string& text) override;
     void ShowMessage(const std::string& text) override;
+    void ShowWarning(const std::string& text) override;
     void Beep() override;
 
 private:

@@ -19,6 +19,10 @@ public:
     // A plain message with one OK button and no icon.
     virtual void ShowMessage(const std::string& text) = 0;
 
+    // A warning with one OK button, owned by no window (it may show before or after the main
+    // window).
+    virtual void ShowWarning(const std::string& text) = 0;
+
     // The simple system beep.
     virtual void Beep() = 0;
 };

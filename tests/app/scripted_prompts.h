@@ -9,7 +9,8 @@
 
 namespace pellquin::test {
 
-// Prompts that record every box as "Error: text", "Ask: text", "Message: text" or "Beep",
+// Prompts that record every box as "Error: text", "Ask: text", "Message: text", "Warning: text"
+// or "Beep",
 // and answer questions from a script (Yes once the script runs out).
 class ScriptedPrompts : public Prompts {
 public:
@@ -29,6 +30,7 @@ public:
         return answer;
     }
     void ShowMessage(const std::string& text) override { Record("Message: " + text); }
+    void ShowWarning(const std::string& text) override { Record("Warning: " + text); }
     void Beep() override { Record("Beep"); }
 
 private:
