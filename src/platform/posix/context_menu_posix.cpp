@@ -62,7 +62,7 @@ std::optional<std::string> ReadFile(const std::string& path, bool* failed) {
     *failed = false;
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
-        *failed = errno != ENOENT;
+        *failed = errno != ENOENT && errno != ENOTDIR;  // ENOTDIR: a file stands in the way
         return std::nullopt;
     }
     std::ifstream in(path, std::ios::binary);
