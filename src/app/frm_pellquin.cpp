@@ -715,7 +715,7 @@ void TfrmPellquin::Exit1Click() {
 }
 
 void TfrmPellquin::SettleStoredGeometry() {
-    if (!m_storedFrame || !isVisible()) {
+    if (!m_storedFrame || windowHandle() == nullptr) {
         return;
     }
     const QRect frame = frameGeometry();
@@ -731,7 +731,8 @@ void TfrmPellquin::SettleStoredGeometry() {
 }
 
 bool TfrmPellquin::event(QEvent* event) {
-    if (event->type() == QEvent::Move || event->type() == QEvent::Resize) {
+    if (event->type() == QEvent::Move || event->type() == QEvent::Resize ||
+        event->type() == QEvent::Show) {
         SettleStoredGeometry();
     }
     // Hovering a menu item sends an (empty) status tip that would wipe the progress text;
