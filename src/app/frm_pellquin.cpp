@@ -29,6 +29,7 @@
 #include <QVBoxLayout>
 #include <QWindow>
 #include <exception>
+#include <limits>
 #include <utility>
 
 #include "app/frm_status.h"
@@ -197,13 +198,14 @@ TfrmPellquin::TfrmPellquin(TmodPQ& modPQ, SettingsStore& settings, PathProbe& pa
 
 TfrmPellquin::~TfrmPellquin() = default;
 
-void TfrmPellquin::showEvent(QShowEvent* event) {
-    QMainWindow::showEvent(event);
+void TfrmPellquin::setVisible(bool visible) {
     // Only the program's window (the full constructor) starts up from its settings; a bare
-    // window is left as its caller sets it up.
-    if (!m_formShown && m_help != nullptr) {
+    // window is left as its caller sets it up. The settings load before the window exists on
+    // screen, so that it appears at its stored place, framed as the window manager frames it.
+    if (visible && !m_formShown && m_help != nullptr) {
         FormShow();
     }
+    QMainWindow::setVisible(visible);
 }
 
 void TfrmPellquin::closeEvent(QCloseEvent* event) {
@@ -844,16 +846,33 @@ void TfrmPellquin::SaveOptions() {
 
 void TfrmPellquin::LoadDefaults() {
     const DefaultsState before = CurrentDefaults();
-    DefaultsState defaults = before;
-    m_settings.LoadDefaults(defaults);
-    // Stored values are applied as they are, without any check against the screen.
+    // The store assigns the values it read, in stored order, and stops at the first it cannot
+    // read; whatever it left unassigned keeps the window's current state.
+    constexpr int32_t kUnread = std::numeric_limits<int32_t>::min();
+    DefaultsState read{kUnread, kUnread, kUnread, kUnread, kUnread, kUnread};
+    m_settings.LoadDefaults(read);
+    const auto pick = [kUnread](int32_t value, int32_t current) {
+        return value == kUnread ? current : value;
+    };
+    DefaultsState defaults;
+    defaults.windowLeft = pick(read.windowLeft, before.windowLeft);
+    defaults.windowTop = pick(read.windowTop, before.windowTop);
+    defaults.windowHeight = pick(read.windowHeight, before.windowHeight);
+    defaults.windowWidth = pick(read.windowWidth, before.windowWidth);
+    defaults.drivesWidth = pick(read.drivesWidth, before.drivesWidth);
+    defaults.doneFirstRun = pick(read.doneFirstRun, before.doneFirstRun);
+
+    // Stored values are applied as they are, without any check against the screen. The
+    // position is the frame's: before the window exists Qt places the frame there itself.
     move(defaults.windowLeft, defaults.windowTop);
     const int frameWidth = before.windowWidth - width();
     const int frameHeight = before.windowHeight - height();
     resize(defaults.windowWidth - frameWidth, defaults.windowHeight - frameHeight);
     // Before the window manager has framed the window (on X11 until it is mapped) its frame
-    // reads as nothing, and the outer size just applied would become the inner size.
-    if (frameWidth == 0 && frameHeight == 0) {
+    // reads as nothing, and a stored outer size would become the inner size: the window
+    // would grow by its frame at every start. It is applied again once the frame is known.
+    const bool storedSize = read.windowHeight != kUnread || read.windowWidth != kUnread;
+    if (storedSize && frameWidth == 0 && frameHeight == 0) {
         m_storedFrame = QRect(defaults.windowLeft, defaults.windowTop, defaults.windowWidth,
                               defaults.windowHeight);
     } else {

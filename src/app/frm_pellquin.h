@@ -53,6 +53,7 @@ public:
     // offer and the command line's check once the window is drawn. StartupDone() tells when
     // all of it has run.
     void FormShow();
+    void setVisible(bool visible) override;
     bool StartupDone() const { return m_startupDone; }
     // The close sequence: the pick list, then the window geometry and first-run flag. Runs
     // only after the start-up sequence, so a window that never started cannot overwrite
@@ -112,7 +113,6 @@ public slots:
     void lvwItemsColumnClick(int column);
 
 protected:
-    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
