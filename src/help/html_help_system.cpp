@@ -1,7 +1,7 @@
 #include "help/html_help_system.h"
 
-#include <sys/stat.h>
-
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 namespace pellquin {
@@ -14,8 +14,8 @@ std::string Directory(const std::string& path) {
 }
 
 bool FileExists(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0;
+    std::error_code error;
+    return std::filesystem::exists(std::filesystem::path(path), error);
 }
 
 }  // namespace
