@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "app/prompts.h"
 #include "fake_context_menu.h"
 #include "fake_registry.h"
+#include "scripted_prompts.h"
 #include "shell/context_menus.h"
 
 namespace pellquin {
@@ -17,19 +17,6 @@ namespace {
 const RegistryRoot kClasses = RegistryRoot::ClassesRoot;
 const char kFileCommand[] = "*\\Shell\\Check With Pellquin\\command";
 const char kFolderCommand[] = "folder\\Shell\\Check With Pellquin\\command";
-
-class RecordingPrompts : public Prompts {
-public:
-    std::vector<std::string> shown;
-    void ShowError(const std::string& text) override { shown.push_back("Error: " + text); }
-    bool AskYesNo(const std::string& text) override {
-        shown.push_back("Ask: " + text);
-        return true;
-    }
-    void ShowMessage(const std::string& text) override { shown.push_back("Message: " + text); }
-    void ShowWarning(const std::string& text) override { shown.push_back("Warning: " + text); }
-    void Beep() override { shown.push_back("Beep"); }
-};
 
 class RegistryContextMenuTest : public ::testing::Test {
 protected:
@@ -126,7 +113,7 @@ TEST(ContextMenusTest, EachOperationReportsItsOwnOutcome) {
         auto menu = std::make_unique<test::FakeContextMenu>();
         menu->installResult = c.installResult;
         test::FakeContextMenu* fake = menu.get();
-        RecordingPrompts prompts;
+        test::ScriptedPrompts prompts;
         ContextMenus menus(std::move(menu), "/opt/pellquin/bin/pellquin", prompts);
         menus.InstallContextMenus();
         EXPECT_EQ(fake->calls, std::vector<std::string>{"Install /opt/pellquin/bin/pellquin"});
