@@ -47,6 +47,8 @@ const char kWelcomeText[] =
     "Welcome to Pellquin\r\n\r\nPellquin can add a \"Check with Pellquin\" option to the "
     "Windows Explorer right click menu.\r\n This will enable you to check files and "
     "directories without needing to use the Pellquin GUI.\r\n\r\nAdd the menu to Explorer?";
+// Marks a stored setting that was not read.
+constexpr int32_t kUnread = std::numeric_limits<int32_t>::min();
 // How long the start-up waits for the window to reach the screen before its first box.
 constexpr int kExposeWaitMs = 2000;
 
@@ -225,8 +227,7 @@ void TfrmPellquin::FormShow() {
     }
     m_pagPellquin->setCurrentIndex(0);
     LoadDrives();
-    // The show event comes before the window reaches the screen; the boxes that follow
-    // belong over a drawn window.
+    // The window is not on screen yet; the boxes that follow belong over a drawn window.
     QMetaObject::invokeMethod(this, &TfrmPellquin::FormShowDrawn, Qt::QueuedConnection);
 }
 
@@ -848,10 +849,9 @@ void TfrmPellquin::LoadDefaults() {
     const DefaultsState before = CurrentDefaults();
     // The store assigns the values it read, in stored order, and stops at the first it cannot
     // read; whatever it left unassigned keeps the window's current state.
-    constexpr int32_t kUnread = std::numeric_limits<int32_t>::min();
     DefaultsState read{kUnread, kUnread, kUnread, kUnread, kUnread, kUnread};
     m_settings.LoadDefaults(read);
-    const auto pick = [kUnread](int32_t value, int32_t current) {
+    const auto pick = [](int32_t value, int32_t current) {
         return value == kUnread ? current : value;
     };
     DefaultsState defaults;

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QMenuBar>
 #include <QPushButton>
@@ -316,6 +317,15 @@ private slots:
         QCOMPARE(int(m_viewer->shown[2].command), int(kHhDisplayToc));
         QCOMPARE(m_viewer->shown[2].helpFile, (binDir + "/Pellquin.chm").toStdString());
         QCOMPARE(m_prompts->shown, std::vector<std::string>{kWelcome});
+
+        // Another window of the program (a dialog it owns) has no help context.
+        QDialog dialog(m_window.get());
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        dialog.activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), &dialog);
+        QTest::keyClick(&dialog, Qt::Key_F1);
+        QCOMPARE(m_viewer->shown.size(), size_t(3));
     }
 };
 
