@@ -15,6 +15,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -196,6 +197,10 @@ TfrmPellquin::TfrmPellquin(TmodPQ& modPQ, SettingsStore& settings, PathProbe& pa
         bool callHelp = true;
         m_help->ApplicationEvents1Help(kHelpContext, kMainWindowHelpContext, &callHelp);
     });
+    // An open menu takes the keys; its items carry no help context.
+    for (QMenu* menu : menuBar()->findChildren<QMenu*>()) {
+        menu->installEventFilter(this);
+    }
 }
 
 TfrmPellquin::~TfrmPellquin() = default;
@@ -747,6 +752,12 @@ bool TfrmPellquin::event(QEvent* event) {
 }
 
 bool TfrmPellquin::eventFilter(QObject* watched, QEvent* event) {
+    if (m_help != nullptr && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_F1 && qobject_cast<QMenu*>(watched)) {
+        bool callHelp = true;
+        m_help->ApplicationEvents1Help(kHelpContext, 0, &callHelp);
+        return true;
+    }
     if (watched == m_cboFileName->lineEdit() && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {

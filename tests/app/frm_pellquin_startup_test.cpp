@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDir>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -318,6 +319,16 @@ private slots:
         QCOMPARE(m_viewer->shown[2].helpFile, (binDir + "/Pellquin.chm").toStdString());
         QCOMPARE(m_prompts->shown, std::vector<std::string>{kWelcome});
 
+        // F1 in an open menu asks for context 0: no menu item carries one.
+        QMenu* helpMenu = m_window->findChild<QMenu*>("Help1");
+        helpMenu->popup(m_window->mapToGlobal(QPoint(0, 0)));
+        QVERIFY(QTest::qWaitForWindowExposed(helpMenu));
+        QTest::keyClick(helpMenu, Qt::Key_F1);
+        helpMenu->close();
+        QCOMPARE(m_viewer->shown.size(), size_t(4));
+        QCOMPARE(int(m_viewer->shown[3].command), int(kHhHelpContext));
+        QCOMPARE(m_viewer->shown[3].data, 0);
+
         // Another window of the program (a dialog it owns) has no help context.
         QDialog dialog(m_window.get());
         dialog.show();
@@ -325,7 +336,7 @@ private slots:
         dialog.activateWindow();
         QTRY_COMPARE(QApplication::activeWindow(), &dialog);
         QTest::keyClick(&dialog, Qt::Key_F1);
-        QCOMPARE(m_viewer->shown.size(), size_t(3));
+        QCOMPARE(m_viewer->shown.size(), size_t(4));
     }
 };
 
