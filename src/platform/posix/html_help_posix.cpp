@@ -1,5 +1,6 @@
 // Help on Linux: the help pages in the user's browser, through xdg-open.
 
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,6 +11,8 @@
 
 #include "platform/browser_help.h"
 #include "platform/html_help.h"
+
+extern char** environ;
 
 namespace pellquin {
 namespace {
@@ -29,22 +32,18 @@ bool OnPath(const std::string& program) {
     return false;
 }
 
-// Starts the opener detached (a grandchild that init reaps), so that the window neither waits
-// for the browser nor leaves a zombie behind.
+// Starts the opener in the background of a shell that ends at once, so that the window
+// neither waits for the browser nor leaves a zombie behind.
 bool OpenDetached(const std::string& url) {
-    const pid_t child = ::fork();
-    if (child < 0) {
+    const std::string command = std::string(kOpener) + " \"$1\" >/dev/null 2>&1 &";
+    const char* argv[] = {"/bin/sh", "-c", command.c_str(), "sh", url.c_str(), nullptr};
+    pid_t shell = 0;
+    if (::posix_spawn(&shell, argv[0], nullptr, nullptr, const_cast<char* const*>(argv), environ) !=
+        0) {
         return false;
     }
-    if (child == 0) {
-        if (::fork() == 0) {
-            ::execlp(kOpener, kOpener, url.c_str(), static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        ::_exit(0);
-    }
     int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    while (::waitpid(shell, &status, 0) < 0 && errno == EINTR) {
     }
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
