@@ -111,8 +111,12 @@ std::string NautilusScript(const std::string& executable) {
 }
 
 std::string ThunarAction(const std::string& executable) {
-    // Thunar puts the selected path in place of %f, quoted, and parses the command as a shell
-    // would.
+    // Thunar puts the selected path in place of %f, quoted, reads %% as %, and parses the
+    // command as a shell would.
+    std::string command;
+    for (char c : ShellQuote(executable)) {
+        command += c == '%' ? std::string("%%") : std::string(1, c);
+    }
     return std::string(
                "<action>\n"
                "\t<icon>system-search</icon>\n"
@@ -123,7 +127,7 @@ std::string ThunarAction(const std::string& executable) {
            kThunarId +
            "\n"
            "\t<command>" +
-           XmlEscape(ShellQuote(executable)) +
+           XmlEscape(command) +
            " %f</command>\n"
            "\t<description>Who holds this file or folder open on its server</description>\n"
            "\t<patterns>*</patterns>\n"

@@ -82,8 +82,8 @@ std::vector<std::string> DesktopExecArgv(const std::string& value, const std::st
         if (c == '"') {
             inWord = true;
             for (++i; i < exec.size() && exec[i] != '"'; ++i) {
-                if (exec[i] == '\\' && i + 1 < exec.size()) {
-                    ++i;
+                if ((exec[i] == '\\' || exec[i] == '%') && i + 1 < exec.size()) {
+                    ++i;  // an escaped character; %% is one %
                 }
                 word += exec[i];
             }
@@ -173,7 +173,7 @@ protected:
 
         // A stand-in for the program in a folder whose name needs quoting everywhere; it
         // writes the arguments it was started with, one per line.
-        m_executable = m_root / "my tools" / "it's \"the\" $program" / "pellquin";
+        m_executable = m_root / "my tools" / "it's \"the\" $program 100%f" / "pellquin";
         m_output = m_root / "arguments.txt";
         WriteText(m_executable, "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done >'" +
                                     m_output.string() + "'\n");
@@ -228,10 +228,16 @@ TEST_F(DesktopContextMenuTest, EachEntryStartsTheProgramWithTheChosenPathAsItsOn
     // Thunar: the action's command with %f replaced by the quoted path, run by a shell.
     const std::string uca = ReadText(ThunarFile());
     EXPECT_EQ(Between(uca, "<name>", "</name>"), "Check With Pellquin");
-    std::string command = XmlUnescape(Between(uca, "<command>", "</command>"));
-    const size_t field = command.find("%f");
-    ASSERT_NE(field, std::string::npos);
-    command.replace(field, 2, Quoted(m_item.string()));
+    const std::string action = XmlUnescape(Between(uca, "<command>", "</command>"));
+    std::string command;
+    for (size_t i = 0; i < action.size(); ++i) {
+        if (action[i] == '%' && i + 1 < action.size()) {
+            ++i;
+            command += action[i] == 'f' ? Quoted(m_item.string()) : std::string(1, action[i]);
+        } else {
+            command += action[i];
+        }
+    }
     EXPECT_EQ(RunProgram({"/bin/sh", "-c", command}), 0);
     EXPECT_EQ(Received(), expected);
 
