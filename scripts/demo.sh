@@ -74,9 +74,12 @@ if [ "$gui" = 1 ]; then
     # the query service; the administrator's file is in $demo/samba/admin.credentials.
     mkdir -p "$demo/config/pellquin"
     cp "$demo/samba/user.credentials" "$demo/config/pellquin/credentials"
-    echo "== Opening Pellquin: type \\\\$ip\\data in the path box and press Check"
-    echo "   (close the window to end the demo)"
-    XDG_CONFIG_HOME=$demo/config "$build/src/app/pellquin" || true
+    # Started with the share's UNC name, as the file manager's "Check With Pellquin" would:
+    # the check runs at start (after the first-run welcome box) and the Users tab shows the
+    # held files. Settings and any menu entries the welcome box installs stay in $demo.
+    echo "== Opening Pellquin on \\\\$ip\\data (close the window to end the demo)"
+    XDG_CONFIG_HOME=$demo/config XDG_DATA_HOME=$demo/data \
+        "$build/src/app/pellquin" "\\\\$ip\\data" || true
 else
     echo
     echo "== An administrator checks the share directly:"

@@ -27,6 +27,7 @@ public:
     }
     bool AskYesNo(const std::string&) override { return true; }
     void ShowMessage(const std::string&) override {}
+    void ShowWarning(const std::string&) override {}
     void Beep() override {}
 };
 

@@ -5,7 +5,9 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -13,10 +15,12 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -24,17 +28,31 @@
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <QWindow>
 #include <exception>
+#include <limits>
+#include <utility>
 
 #include "app/frm_status.h"
 #include "app/result_rows.h"
 #include "app/results_model.h"
+#include "help/html_help_system.h"
 #include "query/result_format.h"
 #include "service/service_control_tab.h"
 #include "settings/constants.h"
+#include "shell/context_menus.h"
 
 namespace pellquin {
 namespace {
+
+const char kWelcomeText[] =
+    "Welcome to Pellquin\r\n\r\nPellquin can add a \"Check with Pellquin\" option to the "
+    "Windows Explorer right click menu.\r\n This will enable you to check files and "
+    "directories without needing to use the Pellquin GUI.\r\n\r\nAdd the menu to Explorer?";
+// Marks a stored setting that was not read.
+constexpr int32_t kUnread = std::numeric_limits<int32_t>::min();
+// How long the start-up waits for the window to reach the screen before its first box.
+constexpr int kExposeWaitMs = 2000;
 
 constexpr int kClientWidth = 803;
 constexpr int kClientHeight = 496;
@@ -174,7 +192,112 @@ TfrmPellquin::TfrmPellquin(TmodPQ& modPQ, SettingsStore& settings, PathProbe& pa
     move(kInitialLeft, kInitialTop);
 }
 
+TfrmPellquin::TfrmPellquin(TmodPQ& modPQ, SettingsStore& settings, PathProbe& pathProbe,
+                           Prompts& prompts, ServiceControlParts serviceParts,
+                           std::unique_ptr<QDialog> frmAbout, ContextMenus& contextMenus,
+                           HtmlHelpSystem& help, std::vector<std::string> arguments,
+                           QWidget* parent)
+    : TfrmPellquin(modPQ, settings, pathProbe, prompts, std::move(serviceParts),
+                   std::move(frmAbout), parent) {
+    m_contextMenus = &contextMenus;
+    m_help = &help;
+    m_arguments = std::move(arguments);
+    // F1 anywhere in this window asks for its help context; other windows have none.
+    auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    f1->setObjectName("shortcutHelpContext");
+    f1->setContext(Qt::WindowShortcut);
+    connect(f1, &QShortcut::activated, this, [this] {
+        bool callHelp = true;
+        m_help->ApplicationEvents1Help(kHelpContext, kMainWindowHelpContext, &callHelp);
+    });
+    // An open menu takes the keys; its items carry no help context.
+    for (QMenu* menu : menuBar()->findChildren<QMenu*>()) {
+        menu->installEventFilter(this);
+    }
+}
+
 TfrmPellquin::~TfrmPellquin() = default;
+
+void TfrmPellquin::setVisible(bool visible) {
+    // Only the program's window (the full constructor) starts up from its settings; a bare
+    // window is left as its caller sets it up. The settings load before the window exists on
+    // screen, so that it appears at its stored place, framed as the window manager frames it.
+    if (visible && !m_formShown && m_help != nullptr) {
+        FormShow();
+    }
+    QMainWindow::setVisible(visible);
+}
+
+void TfrmPellquin::closeEvent(QCloseEvent* event) {
+    FormClose();
+    event->accept();
+}
+
+void TfrmPellquin::FormShow() {
+    m_formShown = true;
+    m_favourites.clear();
+    LoadFavourites();
+    LoadOptions();
+    LoadDefaults();
+    LoadPickList();
+    if (m_help != nullptr) {
+        m_help->LoadHtmlHelp();
+    }
+    m_pagPellquin->setCurrentIndex(0);
+    LoadDrives();
+    // The window is not on screen yet; the boxes that follow belong over a drawn window.
+    QMetaObject::invokeMethod(this, &TfrmPellquin::FormShowDrawn, Qt::QueuedConnection);
+}
+
+void TfrmPellquin::FormShowDrawn() {
+    unsetCursor();
+    repaint();
+    QCoreApplication::processEvents();
+    QElapsedTimer waited;
+    waited.start();
+    while (windowHandle() != nullptr && !windowHandle()->isExposed() &&
+           waited.elapsed() < kExposeWaitMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
+    }
+    repaint();
+
+    if (m_doneFirstRun == 0 && m_prompts.AskYesNo(kWelcomeText)) {
+        LMDButton2Click();
+    }
+    m_doneFirstRun = 1;
+
+    if (!m_arguments.empty() && !m_arguments.front().empty()) {
+        m_cboFileName->setEditText(QString::fromStdString(m_arguments.front()));
+        CheckPath();
+    }
+    m_startupDone = true;
+}
+
+void TfrmPellquin::FormClose() {
+    if (!m_formShown) {
+        return;
+    }
+    SavePickList();
+    SaveDefaults();
+}
+
+void TfrmPellquin::LMDButton2Click() {
+    if (m_contextMenus != nullptr) {
+        m_contextMenus->InstallContextMenus();
+    }
+}
+
+void TfrmPellquin::LMDButton3Click() {
+    if (m_contextMenus != nullptr) {
+        m_contextMenus->RemoveContextMenus();
+    }
+}
+
+void TfrmPellquin::PellquinHelp1Click() {
+    if (m_help != nullptr) {
+        m_help->ShowHtmlHelp(kHelpTableOfContents, 0);
+    }
+}
 
 void TfrmPellquin::LoadDrives() {
     // The drive tree is still a frame; the browser fills it.
@@ -205,7 +328,9 @@ void TfrmPellquin::BuildMenus() {
 
     QMenu* help = bar->addMenu("&Help");
     help->setObjectName("Help1");
-    help->addAction("Pellquin &Help")->setObjectName("PellquinHelp1");
+    QAction* helpContents = help->addAction("Pellquin &Help");
+    helpContents->setObjectName("PellquinHelp1");
+    connect(helpContents, &QAction::triggered, this, &TfrmPellquin::PellquinHelp1Click);
     help->addSeparator()->setObjectName("About1");
     QAction* about = help->addAction("&About");
     about->setObjectName("About2");
@@ -384,8 +509,12 @@ QWidget* TfrmPellquin::BuildOptionsTab() {
     addInText->setWordWrap(true);
     group6Layout->addWidget(addInText);
     auto* addInButtons = new QHBoxLayout;
-    addInButtons->addWidget(Button("Install Menus", "LMDButton2", "Install Menus", group6));
-    addInButtons->addWidget(Button("Remove Menus", "LMDButton3", "Remove Menus", group6));
+    QPushButton* installMenus = Button("Install Menus", "LMDButton2", "Install Menus", group6);
+    QPushButton* removeMenus = Button("Remove Menus", "LMDButton3", "Remove Menus", group6);
+    connect(installMenus, &QPushButton::clicked, this, &TfrmPellquin::LMDButton2Click);
+    connect(removeMenus, &QPushButton::clicked, this, &TfrmPellquin::LMDButton3Click);
+    addInButtons->addWidget(installMenus);
+    addInButtons->addWidget(removeMenus);
     addInButtons->addStretch(1);
     group6Layout->addLayout(addInButtons);
     layout->addWidget(group6);
@@ -558,7 +687,27 @@ void TfrmPellquin::Exit1Click() {
     close();
 }
 
+void TfrmPellquin::SettleStoredGeometry() {
+    if (!m_storedFrame || windowHandle() == nullptr) {
+        return;
+    }
+    const QRect frame = frameGeometry();
+    const int frameWidth = frame.width() - width();
+    const int frameHeight = frame.height() - height();
+    if (frameWidth == 0 && frameHeight == 0) {
+        return;
+    }
+    const QRect stored = *m_storedFrame;
+    m_storedFrame.reset();
+    resize(stored.width() - frameWidth, stored.height() - frameHeight);
+    move(stored.topLeft());
+}
+
 bool TfrmPellquin::event(QEvent* event) {
+    if (event->type() == QEvent::Move || event->type() == QEvent::Resize ||
+        event->type() == QEvent::Show) {
+        SettleStoredGeometry();
+    }
     // Hovering a menu item sends an (empty) status tip that would wipe the progress text;
     // the status bar shows only what the commands write into it.
     if (event->type() == QEvent::StatusTip) {
@@ -568,6 +717,12 @@ bool TfrmPellquin::event(QEvent* event) {
 }
 
 bool TfrmPellquin::eventFilter(QObject* watched, QEvent* event) {
+    if (m_help != nullptr && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_F1 && qobject_cast<QMenu*>(watched)) {
+        bool callHelp = true;
+        m_help->ApplicationEvents1Help(kHelpContext, 0, &callHelp);
+        return true;
+    }
     if (watched == m_cboFileName->lineEdit() && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
@@ -668,13 +823,37 @@ void TfrmPellquin::SaveOptions() {
 
 void TfrmPellquin::LoadDefaults() {
     const DefaultsState before = CurrentDefaults();
-    DefaultsState defaults = before;
-    m_settings.LoadDefaults(defaults);
-    // Stored values are applied as they are, without any check against the screen.
+    // The store assigns the values it read, in stored order, and stops at the first it cannot
+    // read; whatever it left unassigned keeps the window's current state.
+    DefaultsState read{kUnread, kUnread, kUnread, kUnread, kUnread, kUnread};
+    m_settings.LoadDefaults(read);
+    const auto pick = [](int32_t value, int32_t current) {
+        return value == kUnread ? current : value;
+    };
+    DefaultsState defaults;
+    defaults.windowLeft = pick(read.windowLeft, before.windowLeft);
+    defaults.windowTop = pick(read.windowTop, before.windowTop);
+    defaults.windowHeight = pick(read.windowHeight, before.windowHeight);
+    defaults.windowWidth = pick(read.windowWidth, before.windowWidth);
+    defaults.drivesWidth = pick(read.drivesWidth, before.drivesWidth);
+    defaults.doneFirstRun = pick(read.doneFirstRun, before.doneFirstRun);
+
+    // Stored values are applied as they are, without any check against the screen. The
+    // position is the frame's: before the window exists Qt places the frame there itself.
     move(defaults.windowLeft, defaults.windowTop);
     const int frameWidth = before.windowWidth - width();
     const int frameHeight = before.windowHeight - height();
     resize(defaults.windowWidth - frameWidth, defaults.windowHeight - frameHeight);
+    // Before the window manager has framed the window (on X11 until it is mapped) its frame
+    // reads as nothing, and a stored outer size would become the inner size: the window
+    // would grow by its frame at every start. It is applied again once the frame is known.
+    const bool storedSize = read.windowHeight != kUnread || read.windowWidth != kUnread;
+    if (storedSize && frameWidth == 0 && frameHeight == 0) {
+        m_storedFrame = QRect(defaults.windowLeft, defaults.windowTop, defaults.windowWidth,
+                              defaults.windowHeight);
+    } else {
+        m_storedFrame.reset();
+    }
     SetDrivesWidth(defaults.drivesWidth);
     m_doneFirstRun = defaults.doneFirstRun;
 }

@@ -2,7 +2,9 @@
 
 #include <QDialog>
 #include <QMainWindow>
+#include <QRect>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +29,8 @@ class QTreeWidget;
 
 namespace pellquin {
 
+class ContextMenus;
+class HtmlHelpSystem;
 class ResultsModel;
 class ServiceControlTab;
 class TfrmStatus;
@@ -42,7 +46,30 @@ public:
     TfrmPellquin(TmodPQ& modPQ, SettingsStore& settings, PathProbe& pathProbe, Prompts& prompts,
                  ServiceControlParts serviceParts, std::unique_ptr<QDialog> frmAbout = nullptr,
                  QWidget* parent = nullptr);
+    // The program's window: also the file manager's menu entries, help, and the command
+    // line's arguments after the program name (the first is checked at start). `contextMenus`
+    // and `help` are borrowed like the others.
+    TfrmPellquin(TmodPQ& modPQ, SettingsStore& settings, PathProbe& pathProbe, Prompts& prompts,
+                 ServiceControlParts serviceParts, std::unique_ptr<QDialog> frmAbout,
+                 ContextMenus& contextMenus, HtmlHelpSystem& help,
+                 std::vector<std::string> arguments, QWidget* parent = nullptr);
     ~TfrmPellquin() override;
+
+    // The start-up sequence, run once when the window (made with the constructor above) is
+    // first shown: settings, help, the Path/File tab and the drive tree at once; the welcome
+    // offer and the command line's check once the window is drawn. StartupDone() tells when
+    // all of it has run.
+    void FormShow();
+    void setVisible(bool visible) override;
+    bool StartupDone() const { return m_startupDone; }
+    // The close sequence: the pick list, then the window geometry and first-run flag. Runs
+    // only after the start-up sequence, so a window that never started cannot overwrite
+    // the stored settings with its built-in ones.
+    void FormClose();
+
+    void LMDButton2Click();  // Install Menus
+    void LMDButton3Click();  // Remove Menus
+    void PellquinHelp1Click();
 
     // The Check command: validates the path box text, queries the engine and fills the
     // results list. Every trigger of a check ends here.
@@ -94,6 +121,7 @@ public slots:
     void lvwItemsColumnClick(int column);
 
 protected:
+    void closeEvent(QCloseEvent* event) override;
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -109,6 +137,10 @@ private:
     OptionsState CurrentOptions() const;
     DefaultsState CurrentDefaults() const;
     std::string PathText() const;
+    // Steps of the start-up sequence that need the window on screen.
+    void FormShowDrawn();
+    // Applies the stored outer bounds again once the window manager has framed the window.
+    void SettleStoredGeometry();
     // Runs one close of the given id through the engine; returns its error text.
     std::string CloseConnection(uint32_t id);
 
@@ -135,6 +167,15 @@ private:
     QRadioButton* m_optServerRelative = nullptr;
     QTimer* m_timer = nullptr;
     ServiceControlTab* m_serviceTab = nullptr;
+
+    ContextMenus* m_contextMenus = nullptr;
+    HtmlHelpSystem* m_help = nullptr;
+    std::vector<std::string> m_arguments;
+    bool m_formShown = false;
+    bool m_startupDone = false;
+    // Outer bounds read by LoadDefaults while the window had no frame yet; applied again when
+    // the frame appears, so that the window does not grow by its frame at every start.
+    std::optional<QRect> m_storedFrame;
 
     std::vector<std::string> m_favourites;
     int m_doneFirstRun = 0;

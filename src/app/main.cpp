@@ -1,19 +1,27 @@
 // pellquin: the desktop program. Builds the real adapters, the query module and the main
 // window, and runs the event loop until the window closes.
+#include <QDir>
+#include <QStringList>
 #include <cstdlib>
 #include <exception>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "app/frm_pellquin.h"
 #include "app/message_box_prompts.h"
 #include "app/pellquin_application.h"
+#include "help/html_help_system.h"
 #include "platform/adapters.h"
+#include "platform/context_menu.h"
+#include "platform/html_help.h"
 #include "platform/path_probe.h"
 #include "platform/service_adapters.h"
 #include "query/mod_pq.h"
 #include "query/service_client.h"
 #include "query/tcp_transport.h"
 #include "settings/settings_store.h"
+#include "shell/context_menus.h"
 #include "update/core/application_info.h"
 #include "update/core/update_checker.h"
 #include "update/frm_about.h"
@@ -46,8 +54,19 @@ int main(int argc, char** argv) {
         aboutPrompts.SetOwner(frmAbout.get());
         ServiceControlParts serviceParts{MakeServiceManager(std::string()),
                                          MakeServiceFiles(std::string()), MakeLogViewer()};
+        // The executable's full path as the system reports it, whatever the working directory.
+        const std::string executable =
+            QDir::toNativeSeparators(PellquinApplication::applicationFilePath()).toStdString();
+        auto contextMenus = std::make_unique<ContextMenus>(MakeContextMenu(), executable, prompts);
+        auto help = std::make_unique<HtmlHelpSystem>(MakeHtmlHelp(), executable, prompts);
+        std::vector<std::string> arguments;
+        const QStringList commandLine = PellquinApplication::arguments();
+        for (int i = 1; i < commandLine.size(); ++i) {
+            arguments.push_back(commandLine[i].toStdString());
+        }
         auto frmPellquin = std::make_unique<TfrmPellquin>(
-            *modPQ, *settings, *pathProbe, prompts, std::move(serviceParts), std::move(frmAbout));
+            *modPQ, *settings, *pathProbe, prompts, std::move(serviceParts), std::move(frmAbout),
+            *contextMenus, *help, arguments);
         prompts.SetOwner(frmPellquin.get());
         frmPellquin->show();
         PellquinApplication::exec();

@@ -10,7 +10,10 @@ namespace {
 
 int Show(QWidget* owner, QMessageBox::Icon icon, const std::string& text,
          QMessageBox::StandardButtons buttons, const char* caption = kProductName) {
-    QMessageBox box(icon, QString::fromUtf8(caption), QString::fromStdString(text), buttons, owner);
+    // Texts keep the Windows line breaks they are written with; a label breaks at \n alone.
+    QString shown = QString::fromStdString(text);
+    shown.replace("\r\n", "\n");
+    QMessageBox box(icon, QString::fromUtf8(caption), shown, buttons, owner);
     // Texts may come from the query service or hold a typed path; markup in them is shown
     // as it is, never interpreted.
     box.setTextFormat(Qt::PlainText);
@@ -36,6 +39,10 @@ void MessageBoxPrompts::ShowMessage(const std::string& text) {
 
 void MessageBoxPrompts::ShowCaptionedMessage(const std::string& caption, const std::string& text) {
     Show(m_owner, QMessageBox::NoIcon, text, QMessageBox::Ok, caption.c_str());
+}
+
+void MessageBoxPrompts::ShowWarning(const std::string& text) {
+    Show(nullptr, QMessageBox::Warning, text, QMessageBox::Ok);
 }
 
 void MessageBoxPrompts::Beep() {

@@ -19,6 +19,7 @@ public:
     bool AskYesNo(const std::string& text) override;
     void ShowMessage(const std::string& text) override;
     void ShowCaptionedMessage(const std::string& caption, const std::string& text) override;
+    void ShowWarning(const std::string& text) override;
     void Beep() override;
 
 private:

@@ -25,6 +25,9 @@ public:
         (void)caption;
         ShowMessage(text);
     }
+    // A warning with one OK button, owned by no window (it may show before or after the main
+    // window).
+    virtual void ShowWarning(const std::string& text) = 0;
 
     // The simple system beep.
     virtual void Beep() = 0;

@@ -72,6 +72,24 @@ private slots:
         Drive(QMessageBox::No, [&] { answer = prompts.AskYesNo("Clear Connection 5?"); });
         QVERIFY(!answer);
     }
+
+    void warningBelongsToNoWindowAndTextsBreakAtWindowsLineBreaks() {
+        QWidget owner;
+        MessageBoxPrompts prompts(&owner);
+        QWidget* parent = &owner;
+        QTimer::singleShot(
+            0, [&parent] { parent = QApplication::activeModalWidget()->parentWidget(); });
+        const Seen seen = Drive(QMessageBox::Ok, [&] {
+            prompts.ShowWarning("Cannot find Help File : /opt/pellquin/pellquin-help/index.html");
+        });
+        QCOMPARE(seen.icon, QMessageBox::Warning);
+        QCOMPARE(seen.buttons, QStringList({"Ok"}));
+        QCOMPARE(seen.caption, QString("Pellquin"));
+        QCOMPARE(parent, nullptr);
+
+        const Seen welcome = Drive(QMessageBox::No, [&] { prompts.AskYesNo("One\r\n\r\nTwo"); });
+        QCOMPARE(welcome.text, QString("One\n\nTwo"));
+    }
 };
 
 }  // namespace pellquin

@@ -10,8 +10,8 @@
 namespace pellquin::test {
 
 // Prompts that record every box as "Error: text", "Ask: text", "Message: text",
-// "Message [caption]: text" or "Beep", and answer questions from a script (Yes once the
-// script runs out).
+// "Message [caption]: text", "Warning: text" or "Beep", and answer questions from a script
+// (Yes once the script runs out).
 class ScriptedPrompts : public Prompts {
 public:
     std::vector<std::string> shown;
@@ -34,6 +34,7 @@ public:
     void ShowCaptionedMessage(const std::string& caption, const std::string& text) override {
         Record("Message [" + caption + "]: " + text);
     }
+    void ShowWarning(const std::string& text) override { Record("Warning: " + text); }
     void Beep() override { Record("Beep"); }
 
 private:

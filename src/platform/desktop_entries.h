@@ -1,0 +1,37 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace pellquin {
+
+// Texts of the Linux file managers' context-menu entries for "Check With Pellquin", each
+// starting `executable` with the chosen file or folder as its one argument. Pure functions, so
+// that quoting and merging run in tests without a desktop.
+
+// The caption every file manager shows.
+inline constexpr const char kContextMenuCaption[] = "Check With Pellquin";
+
+// A KDE service menu (.desktop) for all files and folders.
+std::string KdeServiceMenu(const std::string& executable);
+
+// A Nautilus script: starts the program on its first argument, made absolute against the
+// folder it runs in.
+std::string NautilusScript(const std::string& executable);
+
+// One Thunar custom action (<action> element) for all files and folders.
+std::string ThunarAction(const std::string& executable);
+
+// Whether a service menu or script file was written by KdeServiceMenu or NautilusScript.
+bool IsOurDesktopEntry(const std::string& fileText);
+
+// uca.xml with our action replaced by `action` (or removed when `action` is empty); every
+// other action and all other text stay as they are. `existing` is the file's text, nullopt
+// when there is no file. nullopt when the text has no <actions> element to merge into.
+std::optional<std::string> MergeThunarActions(const std::optional<std::string>& existing,
+                                              const std::string& action);
+
+// `text` as one argument of a POSIX shell command: single-quoted.
+std::string ShellQuote(const std::string& text);
+
+}  // namespace pellquin

@@ -1,0 +1,222 @@
+// The "Check With Pellquin" entries of the Linux file managers: a KDE service menu and a
+// Nautilus script under $XDG_DATA_HOME, and a Thunar custom action merged into
+// $XDG_CONFIG_HOME/Thunar/uca.xml. Installation writes all three or none.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/context_menu.h"
+#include "platform/desktop_entries.h"
+
+namespace pellquin {
+namespace {
+
+std::string BaseDirectory(const char* variable, const char* fallback) {
+    const char* value = std::getenv(variable);
+    // The XDG rules ignore a relative or empty value.
+    if (value != nullptr && value[0] == '/') {
+        return value;
+    }
+    const char* home = std::getenv("HOME");
+    return std::string(home != nullptr ? home : "") + "/" + fallback;
+}
+
+struct EntryFile {
+    std::string path;
+    mode_t mode;
+};
+
+EntryFile KdeFile() {
+    return {BaseDirectory("XDG_DATA_HOME", ".local/share") +
+                "/kio/servicemenus/pellquin-check-with-pellquin.desktop",
+            0755};  // KDE runs service menus in the user's directory only when executable
+}
+
+EntryFile NautilusFile() {
+    return {
+        BaseDirectory("XDG_DATA_HOME", ".local/share") + "/nautilus/scripts/" + kContextMenuCaption,
+        0755};
+}
+
+EntryFile ThunarFile() {
+    return {BaseDirectory("XDG_CONFIG_HOME", ".config") + "/Thunar/uca.xml", 0644};
+}
+
+std::string Parent(const std::string& path) {
+    return path.substr(0, path.find_last_of('/'));
+}
+
+// The file's text; nullopt when it does not exist. Sets *failed when it exists and cannot be
+// read.
+std::optional<std::string> ReadFile(const std::string& path, bool* failed) {
+    *failed = false;
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        *failed = errno != ENOENT && errno != ENOTDIR;  // ENOTDIR: a file stands in the way
+        return std::nullopt;
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        *failed = true;
+        return std::nullopt;
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (in.bad()) {
+        *failed = true;
+        return std::nullopt;
+    }
+    return text.str();
+}
+
+// Creates the missing directories above `path`, noting each one it made in `made`.
+bool MakeParents(const std::string& path, std::vector<std::string>& made) {
+    const std::string dir = Parent(path);
+    if (dir.empty()) {
+        return true;
+    }
+    struct stat info {};
+    if (::stat(dir.c_str(), &info) == 0) {
+        return S_ISDIR(info.st_mode);
+    }
+    if (!MakeParents(dir, made)) {
+        return false;
+    }
+    if (::mkdir(dir.c_str(), 0755) != 0) {
+        return false;
+    }
+    made.push_back(dir);
+    return true;
+}
+
+// Replaces the file in one step (a temporary file beside it, renamed over it), so that a
+// reader never sees half of it.
+bool WriteFileAtomically(const std::string& path, const std::string& text, mode_t mode) {
+    std::string temp = path + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) {
+        return false;
+    }
+    bool ok = ::fchmod(fd, mode) == 0;
+    size_t written = 0;
+    while (ok && written < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        ok = n > 0;
+        written += ok ? static_cast<size_t>(n) : 0;
+    }
+    ok = ::close(fd) == 0 && ok;
+    if (ok && ::rename(temp.c_str(), path.c_str()) == 0) {
+        return true;
+    }
+    ::unlink(temp.c_str());
+    return false;
+}
+
+// A file the user already has keeps its permissions when it is rewritten.
+mode_t ExistingMode(const EntryFile& file) {
+    struct stat info {};
+    return ::stat(file.path.c_str(), &info) == 0 ? info.st_mode & 07777 : file.mode;
+}
+
+class DesktopContextMenu : public ContextMenu {
+public:
+    bool Install(const std::string& executable) override {
+        struct Planned {
+            EntryFile file;
+            std::string text;
+            std::optional<std::string> before;
+        };
+        std::vector<Planned> plan;
+        const std::pair<EntryFile, std::string> files[] = {
+            {KdeFile(), KdeServiceMenu(executable)},
+            {NautilusFile(), NautilusScript(executable)},
+        };
+        for (const auto& [file, text] : files) {
+            bool failed = false;
+            std::optional<std::string> before = ReadFile(file.path, &failed);
+            if (failed) {
+                return false;
+            }
+            plan.push_back({file, text, before});
+        }
+        EntryFile thunar = ThunarFile();
+        bool failed = false;
+        std::optional<std::string> before = ReadFile(thunar.path, &failed);
+        if (failed) {
+            return false;
+        }
+        std::optional<std::string> merged = MergeThunarActions(before, ThunarAction(executable));
+        if (!merged) {
+            return false;  // not a uca.xml we can add to; leave it as the user has it
+        }
+        thunar.mode = ExistingMode(thunar);
+        plan.push_back({thunar, *merged, before});
+
+        std::vector<std::string> madeDirectories;
+        size_t done = 0;
+        for (; done < plan.size(); ++done) {
+            const Planned& step = plan[done];
+            if (!MakeParents(step.file.path, madeDirectories) ||
+                !WriteFileAtomically(step.file.path, step.text, step.file.mode)) {
+                break;
+            }
+        }
+        if (done == plan.size()) {
+            return true;
+        }
+        // All or nothing: put back what this attempt changed.
+        while (done > 0) {
+            const Planned& step = plan[--done];
+            if (step.before) {
+                WriteFileAtomically(step.file.path, *step.before, step.file.mode);
+            } else {
+                ::unlink(step.file.path.c_str());
+            }
+        }
+        for (auto dir = madeDirectories.rbegin(); dir != madeDirectories.rend(); ++dir) {
+            ::rmdir(dir->c_str());
+        }
+        return false;
+    }
+
+    void Remove() override {
+        for (const EntryFile& file : {KdeFile(), NautilusFile()}) {
+            bool failed = false;
+            const std::optional<std::string> text = ReadFile(file.path, &failed);
+            if (text && IsOurDesktopEntry(*text)) {
+                ::unlink(file.path.c_str());
+            }
+        }
+        const EntryFile thunar = ThunarFile();
+        bool failed = false;
+        const std::optional<std::string> text = ReadFile(thunar.path, &failed);
+        if (!text) {
+            return;
+        }
+        const std::optional<std::string> without = MergeThunarActions(text, std::string());
+        if (without && *without != *text) {
+            WriteFileAtomically(thunar.path, *without, ExistingMode(thunar));
+        }
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<ContextMenu> MakeContextMenu() {
+    return std::make_unique<DesktopContextMenu>();
+}
+
+}  // namespace pellquin

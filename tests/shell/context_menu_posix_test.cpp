@@ -1,0 +1,324 @@
+// The Linux file managers' entries, written into a temporary data and configuration
+// directory and run as each file manager would run them.
+
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/context_menu.h"
+
+extern char** environ;
+
+namespace pellquin {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteText(const fs::path& path, const std::string& text) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+// Runs argv and waits; returns the exit status.
+int RunProgram(const std::vector<std::string>& argv) {
+    std::vector<char*> args;
+    for (const std::string& arg : argv) {
+        args.push_back(const_cast<char*>(arg.c_str()));
+    }
+    args.push_back(nullptr);
+    pid_t pid = 0;
+    if (posix_spawn(&pid, args[0], nullptr, nullptr, args.data(), environ) != 0) {
+        return -1;
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// A shell word for `text`, as Thunar quotes the selected path in place of %f.
+std::string Quoted(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+// The argument vector a desktop launcher makes of an Exec value for one chosen file: the
+// string escapes of the value first, then the Exec quoting, then %f as one argument.
+std::vector<std::string> DesktopExecArgv(const std::string& value, const std::string& file) {
+    std::string exec;
+    for (size_t i = 0; i < value.size(); ++i) {
+        if (value[i] == '\\' && i + 1 < value.size()) {
+            const char next = value[++i];
+            exec += next == 's' ? ' ' : next == 'n' ? '\n' : next == 't' ? '\t' : next;
+        } else {
+            exec += value[i];
+        }
+    }
+    std::vector<std::string> argv;
+    std::string word;
+    bool inWord = false;
+    for (size_t i = 0; i < exec.size(); ++i) {
+        const char c = exec[i];
+        if (c == '"') {
+            inWord = true;
+            for (++i; i < exec.size() && exec[i] != '"'; ++i) {
+                if ((exec[i] == '\\' || exec[i] == '%') && i + 1 < exec.size()) {
+                    ++i;  // an escaped character; %% is one %
+                }
+                word += exec[i];
+            }
+        } else if (c == ' ') {
+            if (inWord) {
+                argv.push_back(word);
+            }
+            word.clear();
+            inWord = false;
+        } else if (c == '%' && i + 1 < exec.size()) {
+            const char code = exec[++i];
+            if (code == 'f') {
+                argv.push_back(file);
+                inWord = false;
+                word.clear();
+                continue;
+            }
+            word += code;  // %% is one %
+            inWord = true;
+        } else {
+            word += c;
+            inWord = true;
+        }
+    }
+    if (inWord) {
+        argv.push_back(word);
+    }
+    return argv;
+}
+
+// The text between `open` and the next `close` after `from` in `text`.
+std::string Between(const std::string& text, const std::string& open, const std::string& close,
+                    size_t from = 0) {
+    const size_t begin = text.find(open, from);
+    if (begin == std::string::npos) {
+        return std::string();
+    }
+    const size_t start = begin + open.size();
+    return text.substr(start, text.find(close, start) - start);
+}
+
+std::string XmlUnescape(std::string text) {
+    for (const auto& [entity, c] : {std::pair<std::string, std::string>{"&lt;", "<"},
+                                    {"&gt;", ">"},
+                                    {"&quot;", "\""},
+                                    {"&apos;", "'"},
+                                    {"&amp;", "&"}}) {
+        for (size_t at = text.find(entity); at != std::string::npos;
+             at = text.find(entity, at + c.size())) {
+            text.replace(at, entity.size(), c);
+        }
+    }
+    return text;
+}
+
+// Every file and directory below `dir`, relative to it.
+std::vector<std::string> Tree(const fs::path& dir) {
+    std::vector<std::string> entries;
+    if (fs::is_directory(dir)) {
+        for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+            entries.push_back(fs::relative(entry.path(), dir).string());
+        }
+    }
+    return entries;
+}
+
+const char kOtherAction[] =
+    "<action>\n"
+    "\t<icon>utilities-terminal</icon>\n"
+    "\t<name>Open Terminal Here</name>\n"
+    "\t<unique-id>1700000000000000-1</unique-id>\n"
+    "\t<command>exo-open --working-directory %f --launch TerminalEmulator</command>\n"
+    "\t<patterns>*</patterns>\n"
+    "\t<directories/>\n"
+    "</action>\n";
+
+class DesktopContextMenuTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/pellquin-menus.XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        m_root = pattern;
+        m_data = m_root / "data";
+        m_config = m_root / "config";
+        setenv("XDG_DATA_HOME", m_data.c_str(), 1);
+        setenv("XDG_CONFIG_HOME", m_config.c_str(), 1);
+
+        // A stand-in for the program in a folder whose name needs quoting everywhere; it
+        // writes the arguments it was started with, one per line.
+        m_executable = m_root / "my tools" / "it's \"the\" $program 100%f" / "pellquin";
+        m_output = m_root / "arguments.txt";
+        WriteText(m_executable, "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done >'" +
+                                    m_output.string() + "'\n");
+        fs::permissions(m_executable, fs::perms::owner_all);
+        m_item = m_root / "files" / "Q1 report 'final' \"v2\" $HOME & 100%.xls";
+        WriteText(m_item, "data");
+        m_menu = MakeContextMenu();
+    }
+
+    void TearDown() override {
+        chmod(m_data.c_str(), 0755);
+        fs::remove_all(m_root);
+    }
+
+    fs::path KdeFile() const {
+        return m_data / "kio/servicemenus/pellquin-check-with-pellquin.desktop";
+    }
+    fs::path NautilusFile() const { return m_data / "nautilus/scripts/Check With Pellquin"; }
+    fs::path ThunarFile() const { return m_config / "Thunar/uca.xml"; }
+
+    // What the stand-in program received, one argument per line.
+    std::string Received() {
+        const std::string text = ReadText(m_output);
+        fs::remove(m_output);
+        return text;
+    }
+
+    fs::path m_root, m_data, m_config, m_executable, m_output, m_item;
+    std::unique_ptr<ContextMenu> m_menu;
+};
+
+TEST_F(DesktopContextMenuTest, EachEntryStartsTheProgramWithTheChosenPathAsItsOneArgument) {
+    ASSERT_TRUE(m_menu->Install(m_executable.string()));
+    const std::string expected = m_item.string() + "\n";
+
+    // Dolphin: the service menu's action.
+    const std::string kde = ReadText(KdeFile());
+    EXPECT_NE(kde.find("Name=Check With Pellquin\n"), std::string::npos);
+    EXPECT_NE(kde.find("MimeType=all/all;"), std::string::npos);
+    EXPECT_EQ(RunProgram(DesktopExecArgv(Between(kde, "\nExec=", "\n"), m_item.string())), 0);
+    EXPECT_EQ(Received(), expected);
+
+    // Nautilus: the script, given the selected file's path, or its name in its folder.
+    EXPECT_EQ(RunProgram({NautilusFile().string(), m_item.string()}), 0);
+    EXPECT_EQ(Received(), expected);
+    EXPECT_EQ(RunProgram({"/bin/sh", "-c", "cd \"$1\" && exec \"$2\" \"$3\"", "sh",
+                          m_item.parent_path().string(), NautilusFile().string(),
+                          m_item.filename().string()}),
+              0);
+    EXPECT_EQ(Received(), expected);
+
+    // Thunar: the action's command with %f replaced by the quoted path, run by a shell.
+    const std::string uca = ReadText(ThunarFile());
+    EXPECT_EQ(Between(uca, "<name>", "</name>"), "Check With Pellquin");
+    const std::string action = XmlUnescape(Between(uca, "<command>", "</command>"));
+    std::string command;
+    for (size_t i = 0; i < action.size(); ++i) {
+        if (action[i] == '%' && i + 1 < action.size()) {
+            ++i;
+            command += action[i] == 'f' ? Quoted(m_item.string()) : std::string(1, action[i]);
+        } else {
+            command += action[i];
+        }
+    }
+    EXPECT_EQ(RunProgram({"/bin/sh", "-c", command}), 0);
+    EXPECT_EQ(Received(), expected);
+
+    // KDE and Nautilus run only executable entries.
+    EXPECT_NE(fs::status(KdeFile()).permissions() & fs::perms::owner_exec, fs::perms::none);
+    EXPECT_NE(fs::status(NautilusFile()).permissions() & fs::perms::owner_exec, fs::perms::none);
+}
+
+TEST_F(DesktopContextMenuTest, InstallingAgainRewritesAndKeepsTheUsersOwnActions) {
+    const std::string before = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<actions>\n" +
+                               std::string(kOtherAction) + "</actions>\n";
+    WriteText(ThunarFile(), before);
+
+    ASSERT_TRUE(m_menu->Install("/old/place/pellquin"));
+    ASSERT_TRUE(m_menu->Install(m_executable.string()));
+    const std::string uca = ReadText(ThunarFile());
+    EXPECT_NE(uca.find(kOtherAction), std::string::npos);
+    EXPECT_EQ(uca.find("/old/place"), std::string::npos);
+    EXPECT_EQ(uca.find("<name>Check With Pellquin</name>"),
+              uca.rfind("<name>Check With Pellquin</name>"));
+    EXPECT_EQ(ReadText(KdeFile()).find("/old/place"), std::string::npos);
+    EXPECT_EQ(ReadText(NautilusFile()).find("/old/place"), std::string::npos);
+
+    m_menu->Remove();
+    EXPECT_EQ(ReadText(ThunarFile()), before);
+    EXPECT_FALSE(fs::exists(KdeFile()));
+    EXPECT_FALSE(fs::exists(NautilusFile()));
+}
+
+TEST_F(DesktopContextMenuTest, RemoveWhenNothingIsInstalledTouchesNothing) {
+    // A script of the user's own under the same name is not ours to delete.
+    WriteText(NautilusFile(), "#!/bin/sh\necho mine\n");
+    WriteText(ThunarFile(), "<actions>\n" + std::string(kOtherAction) + "</actions>\n");
+    const auto dataBefore = Tree(m_data);
+    const auto configBefore = Tree(m_config);
+    const auto ucaTime = fs::last_write_time(ThunarFile());
+
+    m_menu->Remove();
+    EXPECT_EQ(Tree(m_data), dataBefore);
+    EXPECT_EQ(Tree(m_config), configBefore);
+    EXPECT_EQ(ReadText(NautilusFile()), "#!/bin/sh\necho mine\n");
+    EXPECT_EQ(fs::last_write_time(ThunarFile()), ucaTime);
+
+    fs::remove_all(m_data);
+    fs::remove_all(m_config);
+    m_menu->Remove();
+    EXPECT_FALSE(fs::exists(m_data));
+    EXPECT_FALSE(fs::exists(m_config));
+}
+
+TEST_F(DesktopContextMenuTest, ADirectoryThatCannotBeWrittenFailsAndWritesNothing) {
+    const struct {
+        const char* name;
+        bool (*block)(const fs::path& data, const fs::path& config);
+    } cases[] = {
+        {"data directory read-only",
+         [](const fs::path& data, const fs::path&) {
+             fs::create_directories(data);
+             chmod(data.c_str(), 0555);
+             return geteuid() != 0;  // root writes there all the same
+         }},
+        // The last entry fails, so the two written before it must be taken back.
+        {"a file where the configuration directory belongs",
+         [](const fs::path&, const fs::path& config) {
+             WriteText(config, "not a directory");
+             return true;
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(m_data);
+        fs::remove_all(m_config);
+        if (!c.block(m_data, m_config)) {
+            continue;
+        }
+        EXPECT_FALSE(m_menu->Install(m_executable.string()));
+        EXPECT_TRUE(Tree(m_data).empty());
+        EXPECT_TRUE(Tree(m_config).empty());
+        chmod(m_data.c_str(), 0755);
+    }
+}
+
+}  // namespace
+}  // namespace pellquin

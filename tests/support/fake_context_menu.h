@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/context_menu.h"
+
+namespace pellquin::test {
+
+// Records "Install <executable>" and "Remove"; Install answers `installResult`.
+class FakeContextMenu : public ContextMenu {
+public:
+    std::vector<std::string> calls;
+    bool installResult = true;
+
+    bool Install(const std::string& executable) override {
+        calls.push_back("Install " + executable);
+        return installResult;
+    }
+    void Remove() override { calls.push_back("Remove"); }
+};
+
+}  // namespace pellquin::test
