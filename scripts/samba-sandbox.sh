@@ -135,7 +135,7 @@ start() {
     fi
     smbd -D -s "$conf"
     local i
-    for i in $(seq 1 100); do
+    for i in $(seq 1 400); do
         if port_listens "$ip"; then
             return 0
         fi
