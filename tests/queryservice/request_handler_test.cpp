@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <time.h>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
-#include <time.h>
 
 #include "fake_net_file_api.h"
 #include "fake_system_info.h"
