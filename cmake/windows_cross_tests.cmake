@@ -19,9 +19,10 @@ set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
 add_subdirectory(${PELLQUIN_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 include(GoogleTest)
 
-find_program(PELLQUIN_WINE NAMES wine64 PATHS /usr/lib/wine /usr/lib64/wine
+# Debian's wine64 package puts the loader and the server outside PATH.
+find_program(PELLQUIN_WINE NAMES wine64 HINTS /usr/lib/wine /usr/lib64/wine
              NO_CMAKE_FIND_ROOT_PATH REQUIRED)
-find_program(PELLQUIN_WINESERVER NAMES wineserver wineserver64 PATHS /usr/lib/wine
+find_program(PELLQUIN_WINESERVER NAMES wineserver wineserver64 HINTS /usr/lib/wine
              /usr/lib64/wine NO_CMAKE_FIND_ROOT_PATH REQUIRED)
 set(PELLQUIN_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
 foreach(script wine-run wine-prefix)
