@@ -32,5 +32,6 @@ step "i686 built"
 
 # The prefix's wineserver runs persistently during the tests; end it whatever happens.
 trap '"$win64/wine-prefix" stop >/dev/null 2>&1 || true' EXIT
+step "running the x86_64 tests under Wine"
+# Last, so that CTest's summary closes the output.
 ctest --test-dir "$win64" --output-on-failure -j "$(nproc)"
-step "x86_64 tests run under Wine"
