@@ -5,6 +5,7 @@
 //   scm_tool start | stop | remove
 //   scm_tool wait STATE SECONDS   poll QueryServiceStatus until the state's name is STATE
 //   scm_tool status               print the state's name ("Not Installed" without service)
+//   scm_tool exitcodes            print the Win32 and the service-specific exit codes
 // Prints what happened; exits 0 on success, 1 with the failing call and its code otherwise.
 #include <windows.h>
 
@@ -105,7 +106,7 @@ int main(int argc, char** argv) {
     if (argc < 2) {
         std::fprintf(stderr,
                      "usage: scm_tool install SOURCE | start | stop | remove | "
-                     "wait STATE SECONDS | status\n");
+                     "wait STATE SECONDS | status | exitcodes\n");
         return 2;
     }
     const std::string step = argv[1];
@@ -149,12 +150,17 @@ int main(int argc, char** argv) {
     if (step == "wait" && argc == 4) {
         return Wait(service.get(), argv[2], std::atoi(argv[3]));
     }
-    if (step == "status") {
+    if (step == "status" || step == "exitcodes") {
         SERVICE_STATUS status = {};
         if (!QueryServiceStatus(service.get(), &status)) {
             return Fail("QueryServiceStatus");
         }
-        std::printf("%s\n", StateName(status.dwCurrentState));
+        if (step == "status") {
+            std::printf("%s\n", StateName(status.dwCurrentState));
+        } else {
+            std::printf("%lu %lu\n", static_cast<unsigned long>(status.dwWin32ExitCode),
+                        static_cast<unsigned long>(status.dwServiceSpecificExitCode));
+        }
         return 0;
     }
     std::fprintf(stderr, "scm_tool: unknown step %s\n", step.c_str());

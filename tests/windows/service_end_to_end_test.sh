@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The query service as a Windows service, end to end under Wine: install PellquinService.exe
 # with the Service Control Manager, start it, see "Running", ask it from a Linux-native client
-# on 127.0.0.1:8021, find the request in its log, stop it, see "Stopped", remove it.
+# on 127.0.0.1:8021, find the request in its log, stop it, see "Stopped"; start it again while
+# another program holds its port and see it stop with its error; remove it.
 #
 # Usage: service_end_to_end_test.sh WINE_RUN SCM_TOOL SERVICE_EXE NATIVE_CLI WINEPREFIX
 # Wine's NetFileEnum is a stub that fails with 50, so the reply carries that error's text:
@@ -28,7 +29,11 @@ expect() {  # expect WHAT EXPECTED ACTUAL
     fi
 }
 
+blocker=
 cleanup() {
+    if [ -n "$blocker" ]; then
+        kill "$blocker" 2>/dev/null
+    fi
     if [ "$(scm status)" = "Running" ]; then
         scm stop >/dev/null
         scm wait Stopped 20 >/dev/null
@@ -80,6 +85,26 @@ esac
 
 expect "stop" "stop request sent" "$(scm stop)"
 expect "state after stop" "Stopped" "$(scm wait Stopped 30)"
+expect "exit codes after a clean stop" "0 0" "$(scm exitcodes)"
+
+# A service that cannot listen stops at once and says why: here another program holds the
+# port. Its state is "Stopped" with a service-specific error (1066) and code 1.
+"$wine_run" "$service_exe" --foreground --listen 127.0.0.1 --port 8021 --log-dir 'C:\' \
+    >/dev/null 2>&1 &
+blocker=$!
+for _ in $(seq 50); do
+    ss -ltn 2>/dev/null | grep -q '127.0.0.1:8021 ' && break
+    sleep 0.1
+done
+expect "start with the port taken" "start request sent" "$(scm start)"
+expect "state after a failed start" "Stopped" "$(scm wait Stopped 30)"
+expect "exit codes after a failed start" "1066 1" "$(scm exitcodes)"
+kill "$blocker" 2>/dev/null
+wait "$blocker" 2>/dev/null
+blocker=
+grep -aq 'cannot start' "$log" && echo "ok: the log says why it could not start" ||
+    { echo "FAILED: the log does not say why it could not start"; failures=$((failures + 1)); }
+
 expect "remove" "removed" "$(scm remove)"
 expect "state after remove" "Not Installed" "$(scm status)"
 grep -aq 'service stopped' "$log" && echo "ok: the log notes the stop" ||
