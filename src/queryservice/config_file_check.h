@@ -11,4 +11,9 @@ namespace pellquin {
 // cannot be examined is no problem here; reading it reports that.
 std::string ConfigFileProblem(const std::string& path);
 
+// The configuration file read when none is named: /etc/pellquin/PellquinService.conf on
+// POSIX; on Windows "PellquinService.conf" in the system directory, beside the installed
+// service and its log, since the Service Control Manager starts it without arguments.
+std::string DefaultConfigFile();
+
 }  // namespace pellquin

@@ -24,4 +24,8 @@ std::string ConfigFileProblem(const std::string& path) {
     return text.str();
 }
 
+std::string DefaultConfigFile() {
+    return "/etc/pellquin/PellquinService.conf";
+}
+
 }  // namespace pellquin

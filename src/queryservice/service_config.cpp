@@ -249,7 +249,7 @@ bool ParseServiceOptions(const std::vector<std::string>& args, ServiceOptions* o
 
 bool LoadServiceConfig(const ServiceOptions& options, ServiceConfig* config, std::string* error) {
     const bool named = !options.configFile.empty();
-    const std::string path = named ? options.configFile : kDefaultConfigFile;
+    const std::string path = named ? options.configFile : DefaultConfigFile();
     std::ifstream file(path, std::ios::binary);
     if (file) {
         const std::string problem = ConfigFileProblem(path);
@@ -287,9 +287,10 @@ std::string ServiceUsage() {
     return "Usage: PellquinService [--foreground] [--config FILE] [--listen ADDR] [--port N]\n"
            "                       [--log-dir DIR]\n"
            "Answers open-file queries and close requests for this machine's file server on\n"
-           "TCP port 8021. Without --foreground it detaches and runs as a daemon.\n"
+           "TCP port 8021. Without --foreground it runs as the system's service: a daemon on\n"
+           "Linux, under the Service Control Manager on Windows.\n"
            "Default configuration file: " +
-           std::string(kDefaultConfigFile) + "\n";
+           DefaultConfigFile() + "\n";
 }
 
 }  // namespace pellquin

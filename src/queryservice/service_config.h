@@ -44,8 +44,6 @@ struct ServiceOptions {
     uint32_t cannedDelayMs = 0;
 };
 
-constexpr const char* kDefaultConfigFile = "/etc/pellquin/PellquinService.conf";
-
 // Reads "key = value" lines ('#' starts a comment) over *config. Unknown keys and bad values
 // are errors naming the line, so a typo never silently leaves a default in force.
 bool ParseServiceConfig(const std::string& text, ServiceConfig* config, std::string* error);

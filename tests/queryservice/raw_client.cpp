@@ -1,49 +1,70 @@
 #include "raw_client.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
+#include <asio.hpp>
 #include <chrono>
 
 namespace pellquin::test {
 
-RawClient::RawClient(const std::string& ip, uint16_t port, int timeoutMs) {
-    m_fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (m_fd < 0) {
+struct RawClient::Impl {
+    asio::io_context io;
+    asio::ip::tcp::socket socket{io};
+    std::chrono::milliseconds timeout;
+    bool connected = false;
+
+    // Runs one asynchronous operation until it completes or `limit` passes; a late operation
+    // is cancelled and reported as timed_out. *count receives the bytes moved.
+    template <typename Start>
+    asio::error_code Run(Start start, std::chrono::milliseconds limit, size_t* count = nullptr) {
+        asio::error_code result = asio::error::would_block;
+        size_t moved = 0;
+        io.restart();
+        start([&](const asio::error_code& error, size_t n = 0) {
+            result = error;
+            moved = n;
+        });
+        io.run_for(limit);
+        if (result == asio::error::would_block) {
+            asio::error_code ignored;
+            socket.cancel(ignored);
+            io.restart();
+            io.run();
+            result = asio::error::timed_out;
+        }
+        if (count != nullptr) {
+            *count = moved;
+        }
+        return result;
+    }
+};
+
+RawClient::RawClient(const std::string& ip, uint16_t port, int timeoutMs)
+    : m_impl(std::make_unique<Impl>()) {
+    m_impl->timeout = std::chrono::milliseconds(timeoutMs);
+    asio::error_code error;
+    const asio::ip::tcp::endpoint endpoint(asio::ip::make_address(ip, error), port);
+    if (error) {
         return;
     }
-    timeval timeout{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
-    setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-    setsockopt(m_fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    inet_pton(AF_INET, ip.c_str(), &address.sin_addr);
-    if (connect(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        close(m_fd);
-        m_fd = -1;
-    }
+    error = m_impl->Run(
+        [&](auto done) {
+            m_impl->socket.async_connect(endpoint,
+                                         [done](const asio::error_code& e) mutable { done(e); });
+        },
+        m_impl->timeout);
+    m_impl->connected = !error;
 }
 
-RawClient::~RawClient() {
-    if (m_fd >= 0) {
-        close(m_fd);
-    }
+RawClient::~RawClient() = default;
+
+bool RawClient::ok() const {
+    return m_impl->connected;
 }
 
 bool RawClient::Send(const std::vector<uint8_t>& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = send(m_fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-        if (n <= 0) {
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
+    const asio::error_code error = m_impl->Run(
+        [&](auto done) { asio::async_write(m_impl->socket, asio::buffer(bytes), done); },
+        m_impl->timeout);
+    return !error;
 }
 
 bool RawClient::Send(const std::string& text) {
@@ -53,7 +74,13 @@ bool RawClient::Send(const std::string& text) {
 std::optional<std::string> RawClient::ReadLine() {
     std::string line;
     char c = 0;
-    while (recv(m_fd, &c, 1, 0) == 1) {
+    for (;;) {
+        const asio::error_code error = m_impl->Run(
+            [&](auto done) { m_impl->socket.async_read_some(asio::buffer(&c, 1), done); },
+            m_impl->timeout);
+        if (error) {
+            return std::nullopt;
+        }
         if (c == '\n') {
             if (!line.empty() && line.back() == '\r') {
                 line.pop_back();
@@ -62,18 +89,15 @@ std::optional<std::string> RawClient::ReadLine() {
         }
         line.push_back(c);
     }
-    return std::nullopt;
 }
 
 std::optional<std::vector<uint8_t>> RawClient::ReadExact(size_t size) {
     std::vector<uint8_t> data(size);
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t n = recv(m_fd, data.data() + done, size - done, 0);
-        if (n <= 0) {
-            return std::nullopt;
-        }
-        done += static_cast<size_t>(n);
+    const asio::error_code error =
+        m_impl->Run([&](auto done) { asio::async_read(m_impl->socket, asio::buffer(data), done); },
+                    m_impl->timeout);
+    if (error) {
+        return std::nullopt;
     }
     return data;
 }
@@ -83,17 +107,19 @@ bool RawClient::ClosedByPeer(int timeoutMs) {
     char buffer[4096];
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                              deadline - std::chrono::steady_clock::now())
-                              .count();
-        if (left <= 0) {
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
             return false;
         }
-        pollfd watch{m_fd, POLLIN, 0};
-        if (poll(&watch, 1, static_cast<int>(left)) <= 0) {
+        const asio::error_code error = m_impl->Run(
+            [&](auto done) {
+                m_impl->socket.async_read_some(asio::buffer(buffer, sizeof buffer), done);
+            },
+            left);
+        if (error == asio::error::timed_out) {
             return false;
         }
-        const ssize_t n = recv(m_fd, buffer, sizeof buffer, 0);
-        if (n <= 0) {
+        if (error) {
             return true;
         }
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,7 +11,8 @@
 namespace pellquin::test {
 
 // A deliberately plain blocking client for driving the service byte by byte: tests need to
-// stall, misbehave and inspect what comes back, which the real client never does.
+// stall, misbehave and inspect what comes back, which the real client never does. Built on
+// Asio, so the same tests drive the service over Winsock.
 class RawClient {
 public:
     // Connects to ip:port; ok() tells whether it did. Every read gives up after timeoutMs.
@@ -19,7 +21,7 @@ public:
     RawClient(const RawClient&) = delete;
     RawClient& operator=(const RawClient&) = delete;
 
-    bool ok() const { return m_fd >= 0; }
+    bool ok() const;
     bool Send(const std::vector<uint8_t>& bytes);
     bool Send(const std::string& text);
     // The next line without its LF (and CR); nullopt on time-out or end of stream.
@@ -32,7 +34,8 @@ public:
     std::optional<DecodedQueryReply> Exchange(const ServiceRequestRecord& record);
 
 private:
-    int m_fd = -1;
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
 };
 
 ServiceRequestRecord QueryRecord(const std::string& server, const std::string& share,

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <time.h>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "fake_net_file_api.h"
@@ -42,11 +44,19 @@ void Script(test::FakeNetFileApi& netFiles) {
         {NET_OK, {Entry(12, "C:\\local\\x.doc")}}};
 }
 
+// A fresh directory under the system's temporary directory (portable: no mkdtemp on Windows).
 class TempDir {
 public:
     TempDir() {
-        char pattern[] = "/tmp/pq-handler-XXXXXX";
-        m_path = mkdtemp(pattern);
+        std::random_device random;
+        for (;;) {
+            const fs::path candidate =
+                fs::temp_directory_path() / ("pq-handler-" + std::to_string(random()));
+            if (fs::create_directory(candidate)) {
+                m_path = candidate.string();
+                return;
+            }
+        }
     }
     ~TempDir() { fs::remove_all(m_path); }
     const std::string& path() const { return m_path; }
@@ -257,7 +267,8 @@ TEST_F(RequestHandlerTest, LogHasOneLinePerRequestAndIsCreatedAgainAfterDeletion
 }
 
 TEST(ServiceLogFormat, FieldsInOrderAndNoControlCharactersFromTheClient) {
-    setenv("TZ", "UTC", 1);
+    static char utc[] = "TZ=UTC";
+    putenv(utc);
     tzset();
     ServiceLogEntry entry;
     entry.time = 1714572187;  // 2024-05-01 14:03:07 UTC

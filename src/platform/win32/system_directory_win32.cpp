@@ -5,7 +5,8 @@
 namespace pellquin {
 
 std::string SystemDirectory() {
-    char buffer[MAX_PATH + 1] = {};
+    // The 255 characters the service-control code allows for it.
+    char buffer[255] = {};
     const UINT length = GetSystemDirectoryA(buffer, sizeof buffer);
     if (length == 0 || length >= sizeof buffer) {
         return std::string();
