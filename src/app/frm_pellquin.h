@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/prompts.h"
+#include "browser/browser_services.h"
 #include "platform/path_probe.h"
 #include "query/mod_pq.h"
 #include "settings/settings_store.h"
@@ -26,6 +27,7 @@ namespace pellquin {
 
 class ResultsModel;
 class TfrmStatus;
+class TPathBrowser;
 
 // The main window: the path box and browser frame, the results list and clearing, service
 // control frame, options, menus and status bar. Every user-facing failure goes through
@@ -34,8 +36,9 @@ class TfrmStatus;
 class TfrmPellquin : public QMainWindow {
     Q_OBJECT
 public:
+    // The path browser owns `browserServices`; without them it shows no drives.
     TfrmPellquin(TmodPQ& modPQ, SettingsStore& settings, PathProbe& pathProbe, Prompts& prompts,
-                 QWidget* parent = nullptr);
+                 QWidget* parent = nullptr, BrowserServices browserServices = BrowserServices());
     ~TfrmPellquin() override;
 
     // The Check command: validates the path box text, queries the engine and fills the
@@ -72,6 +75,7 @@ public:
     void SetDrivesWidth(int width);
 
     TfrmStatus& frmStatus() { return *m_frmStatus; }
+    TPathBrowser& browser() { return *m_browser; }
     TmodPQ& modPQ() { return m_modPQ; }
     Prompts& prompts() { return m_prompts; }
     SettingsStore& settings() { return m_settings; }
@@ -93,7 +97,7 @@ protected:
 
 private:
     void BuildMenus();
-    QWidget* BuildPathTab();
+    QWidget* BuildPathTab(BrowserServices browserServices);
     QWidget* BuildUsersTab();
     QWidget* BuildServiceTab();
     QWidget* BuildOptionsTab();
@@ -117,6 +121,7 @@ private:
     QPushButton* m_defaultButton = nullptr;  // LMDButton1
     QComboBox* m_cboFileName = nullptr;
     QSplitter* m_splitter = nullptr;
+    TPathBrowser* m_browser = nullptr;
     QTreeView* m_lvwItems = nullptr;
     ResultsModel* m_results = nullptr;
     QCheckBox* m_chkPromptClearConnection = nullptr;

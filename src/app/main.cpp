@@ -7,6 +7,10 @@
 #include "app/message_box_prompts.h"
 #include "app/pellquin_application.h"
 #include "platform/adapters.h"
+#include "platform/directory_lister.h"
+#include "platform/drive_mapper.h"
+#include "platform/drive_source.h"
+#include "platform/folder_browser.h"
 #include "platform/path_probe.h"
 #include "query/mod_pq.h"
 #include "query/service_client.h"
@@ -30,7 +34,10 @@ int main(int argc, char** argv) {
         auto registry = MakeRegistry();
         auto settings = std::make_unique<SettingsStore>(*registry);
         auto pathProbe = MakePathProbe(std::string());
-        auto frmPellquin = std::make_unique<TfrmPellquin>(*modPQ, *settings, *pathProbe, prompts);
+        BrowserServices browserServices{MakeDriveSource(), MakeDirectoryLister(std::string()),
+                                        MakeDriveMapper(std::string()), MakeSystemFolderBrowser()};
+        auto frmPellquin = std::make_unique<TfrmPellquin>(*modPQ, *settings, *pathProbe, prompts,
+                                                          nullptr, std::move(browserServices));
         prompts.SetOwner(frmPellquin.get());
         frmPellquin->show();
         PellquinApplication::exec();
