@@ -28,10 +28,32 @@ void FileListModel::Clear() {
 
 void FileListModel::Sort(int sortKey) {
     emit layoutAboutToBeChanged();
-    std::stable_sort(m_items.begin(), m_items.end(),
-                     [sortKey](const FileItem& a, const FileItem& b) {
-                         return CompareFileItems(a, b, sortKey) < 0;
-                     });
+    // Sorting positions and moving each item once is cheaper than moving items at each step.
+    std::vector<uint32_t> order(m_items.size());
+    for (uint32_t i = 0; i < order.size(); ++i) {
+        order[i] = i;
+    }
+    std::stable_sort(order.begin(), order.end(), [this, sortKey](uint32_t a, uint32_t b) {
+        return CompareFileItems(m_items[a], m_items[b], sortKey) < 0;
+    });
+    std::vector<FileItem> sorted;
+    sorted.reserve(m_items.size());
+    std::vector<int> newRow(m_items.size());
+    for (const uint32_t i : order) {
+        newRow[i] = static_cast<int>(sorted.size());
+        sorted.push_back(std::move(m_items[i]));
+    }
+    m_items = std::move(sorted);
+    // The selected item stays selected where it moved to.
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex& index : before) {
+        after.append(index.isValid()
+                         ? this->index(newRow[static_cast<size_t>(index.row())], index.column())
+                         : index);
+    }
+    changePersistentIndexList(before, after);
     emit layoutChanged();
 }
 

@@ -86,10 +86,11 @@ std::optional<std::vector<FileItem>> ListFileItems(
         progress(kLoadingDirectoryContents);
     }
     std::vector<FileItem> items;
+    TimeStampFormatter times(shortDateFormat);
     long counter = 0;
     lister.List(path, [&](const DirectoryEntry& entry) {
         if (!entry.directory || (showDirectories && !IsDots(entry.name))) {
-            items.push_back(MakeFileItem(entry, shortDateFormat));
+            items.push_back(MakeFileItem(entry, times));
         }
         ++counter;
         if (counter % 100 == 0 && progress) {

@@ -77,12 +77,35 @@ uint64_t LeadingNumber(const std::string& text) {
 }
 
 std::string TimeStampText(const LocalTime& time, const std::string& shortDateFormat) {
+    return TimeStampFormatter(shortDateFormat).Text(time);
+}
+
+TimeStampFormatter::TimeStampFormatter(std::string shortDateFormat)
+    : m_format(std::move(shortDateFormat)) {}
+
+std::string TimeStampFormatter::Text(const LocalTime& time) {
     if (time.year == 0) {
         return std::string();
     }
+    const int day = (time.year * 100 + time.month) * 100 + time.day;
+    if (day != m_lastDay) {
+        m_lastDay = day;
+        m_lastDate = DateText(time, m_format);
+    }
     const int hour12 = time.hour % 12 == 0 ? 12 : time.hour % 12;
-    return DateText(time, shortDateFormat) + " " + std::to_string(hour12) + ":" +
-           Padded(time.minute, 2) + (time.hour < 12 ? " am" : " pm");
+    std::string text;
+    text.reserve(m_lastDate.size() + 10);
+    text += m_lastDate;
+    text += ' ';
+    if (hour12 >= 10) {
+        text += '1';
+    }
+    text += static_cast<char>('0' + hour12 % 10);
+    text += ':';
+    text += static_cast<char>('0' + time.minute / 10);
+    text += static_cast<char>('0' + time.minute % 10);
+    text += time.hour < 12 ? " am" : " pm";
+    return text;
 }
 
 int64_t TimeStampKey(const LocalTime& time) {

@@ -45,6 +45,19 @@ uint64_t LeadingNumber(const std::string& text);
 // every other character are copied. Empty for a time the file system does not keep.
 std::string TimeStampText(const LocalTime& time, const std::string& shortDateFormat);
 
+// TimeStampText for many entries: the date part of the last day formatted is kept, since
+// the entries of one directory share few days.
+class TimeStampFormatter {
+public:
+    explicit TimeStampFormatter(std::string shortDateFormat);
+    std::string Text(const LocalTime& time);
+
+private:
+    std::string m_format;
+    int m_lastDay = -1;
+    std::string m_lastDate;
+};
+
 // Orders time stamps as their texts read: to the minute. 0 for a time not kept.
 int64_t TimeStampKey(const LocalTime& time);
 

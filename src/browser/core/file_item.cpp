@@ -6,6 +6,11 @@
 namespace pellquin {
 
 FileItem MakeFileItem(const DirectoryEntry& entry, const std::string& shortDateFormat) {
+    TimeStampFormatter times(shortDateFormat);
+    return MakeFileItem(entry, times);
+}
+
+FileItem MakeFileItem(const DirectoryEntry& entry, TimeStampFormatter& times) {
     FileItem item;
     item.caption = entry.name;
     item.tag = entry.directory ? kTagDirectory : kTagFile;
@@ -13,10 +18,10 @@ FileItem MakeFileItem(const DirectoryEntry& entry, const std::string& shortDateF
     if (!entry.directory) {
         item.sizeText = SizeText(entry.size);
     }
-    const LocalTime* times[3] = {&entry.lastWrite, &entry.lastAccess, &entry.creation};
+    const LocalTime* stamps[3] = {&entry.lastWrite, &entry.lastAccess, &entry.creation};
     for (int i = 0; i < 3; ++i) {
-        item.times[i] = TimeStampText(*times[i], shortDateFormat);
-        item.timeKeys[i] = TimeStampKey(*times[i]);
+        item.times[i] = times.Text(*stamps[i]);
+        item.timeKeys[i] = TimeStampKey(*stamps[i]);
     }
     // Only ASCII letters fold; other bytes compare as they are.
     item.nameKey = item.caption;

@@ -33,7 +33,10 @@ struct FileItem {
     int64_t timeKeys[3] = {0, 0, 0};
 };
 
+class TimeStampFormatter;
+
 // The item for one directory entry; dates in `shortDateFormat` (see TimeStampText).
 FileItem MakeFileItem(const DirectoryEntry& entry, const std::string& shortDateFormat);
+FileItem MakeFileItem(const DirectoryEntry& entry, TimeStampFormatter& times);
 
 }  // namespace pellquin

@@ -22,7 +22,8 @@ int CompareFileItems(const FileItem& a, const FileItem& b, int sortKey) {
                 result = a.tag > b.tag ? -1 : 1;
             } else if (column == kFileColumnName) {
                 // std::string compares bytes as unsigned values.
-                result = Order(a.nameKey, b.nameKey);
+                const int order = a.nameKey.compare(b.nameKey);
+                result = order < 0 ? -1 : (order > 0 ? 1 : 0);
             } else {
                 result = Order(a.sizeKey, b.sizeKey);
             }
