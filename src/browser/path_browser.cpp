@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QLocale>
 #include <QMenu>
@@ -157,10 +158,11 @@ TPathBrowser::TPathBrowser(QSplitter* splitter, BrowserServices services, Browse
                     lvwFilesSelectItem();
                 }
             });
+    // Not `activated`: some styles activate on a single click, and it also comes with every
+    // double-click. Enter does what a double-click does (eventFilter).
     connect(m_lvwFiles, &QAbstractItemView::doubleClicked, this, [this] { lvwFilesDblClick(); });
-    // Enter on an item does what a double-click does; the header is mouse-only, so the
-    // list's context menu (Menu key or Shift+F10) sorts too.
-    connect(m_lvwFiles, &QAbstractItemView::activated, this, [this] { lvwFilesDblClick(); });
+    m_lvwFiles->installEventFilter(this);
+    // The header is mouse-only, so the list's context menu (Menu key or Shift+F10) sorts too.
     m_lvwFiles->setContextMenuPolicy(Qt::ActionsContextMenu);
     for (int c = 0; c < kFileColumnCount; ++c) {
         const QString caption = m_files->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
@@ -174,6 +176,17 @@ TPathBrowser::TPathBrowser(QSplitter* splitter, BrowserServices services, Browse
 }
 
 TPathBrowser::~TPathBrowser() = default;
+
+bool TPathBrowser::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_lvwFiles && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            lvwFilesDblClick();
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
 
 void TPathBrowser::SetStatus(const std::string& text) {
     m_host.setStatusText(text);

@@ -65,6 +65,9 @@ public:
     // The short date format of the time-stamp texts; the system's by default.
     void SetShortDateFormat(const std::string& format) { m_dateFormat = format; }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     QTreeWidgetItem* AddNode(QTreeWidgetItem* parent, const NodeSpec& spec);
     void SetStatus(const std::string& text);

@@ -21,6 +21,7 @@
 #include <QTreeView>
 #include <QTreeWidget>
 
+#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -512,7 +513,12 @@ private slots:
         m_prompts->shown.clear();
         DoubleClick(Files()->viewport(),
                     Files()->visualRect(Files()->model()->index(1, 0)).center());
-        QCOMPARE(m_probe->calls.back(), m_c + "/sub/inside.txt");
+        QCOMPARE(std::count(m_probe->calls.begin(), m_probe->calls.end(), m_c + "/sub/inside.txt"),
+                 1);
+        // Enter on an item does the same.
+        QTest::keyClick(Files(), Qt::Key_Return);
+        QCOMPARE(std::count(m_probe->calls.begin(), m_probe->calls.end(), m_c + "/sub/inside.txt"),
+                 2);
 
         // Group nodes empty the path box and the list.
         Select(Node({"Drives"}));
