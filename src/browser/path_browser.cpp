@@ -123,6 +123,8 @@ TPathBrowser::TPathBrowser(QSplitter* splitter, BrowserServices services, Browse
     connect(m_tvwDrives, &QTreeWidget::itemSelectionChanged, this,
             [this] { tvwDrivesChange(m_tvwDrives->SelectedNode()); });
     connect(m_tvwDrives, &QTreeWidget::itemDoubleClicked, this, [this] { tvwDrivesDblClick(); });
+    // Enter does what a double-click does: it opens the add-favourite dialog again.
+    m_tvwDrives->installEventFilter(this);
     connect(m_tvwDrives, &QTreeWidget::itemExpanded, this, &TPathBrowser::tvwDrivesExpanding);
     connect(m_tvwDrives, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         mnuDrivesPopup();
@@ -159,7 +161,7 @@ TPathBrowser::TPathBrowser(QSplitter* splitter, BrowserServices services, Browse
                 }
             });
     // Not `activated`: some styles activate on a single click, and it also comes with every
-    // double-click. Enter does what a double-click does (eventFilter).
+    // double-click. Enter does what a double-click does.
     connect(m_lvwFiles, &QAbstractItemView::doubleClicked, this, [this] { lvwFilesDblClick(); });
     m_lvwFiles->installEventFilter(this);
     // The header is mouse-only, so the list's context menu (Menu key or Shift+F10) sorts too.
@@ -178,10 +180,14 @@ TPathBrowser::TPathBrowser(QSplitter* splitter, BrowserServices services, Browse
 TPathBrowser::~TPathBrowser() = default;
 
 bool TPathBrowser::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_lvwFiles && event->type() == QEvent::KeyPress) {
+    if ((watched == m_lvwFiles || watched == m_tvwDrives) && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            lvwFilesDblClick();
+            if (watched == m_lvwFiles) {
+                lvwFilesDblClick();
+            } else {
+                tvwDrivesDblClick();
+            }
             return true;
         }
     }

@@ -534,6 +534,11 @@ private slots:
         QCOMPARE(dismiss.seen, std::vector<QString>({"frmAddFav"}));
         QCOMPARE(PathText(), QString::fromStdString(m_c));
         QCOMPARE(Files()->model()->rowCount(), rows);
+        // Selecting it again is no change; a double-click or Enter opens the dialog again.
+        Select(Node({"Favourite Paths", "Add New Favourite"}));
+        QCOMPARE(dismiss.seen.size(), size_t{1});
+        QTest::keyClick(Tree(), Qt::Key_Return);
+        QCOMPARE(dismiss.seen, std::vector<QString>({"frmAddFav", "frmAddFav"}));
     }
 
     void okWithoutDescriptionUsesThePath() {
