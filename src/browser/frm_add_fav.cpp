@@ -64,11 +64,15 @@ void TfrmAddFav::cmdOKClick() {
     if (m_txtDescription->text().isEmpty()) {
         m_txtDescription->setText(m_txtPath->text());
     }
-    if (!m_txtPath->text().isEmpty()) {
-        accept();
+    if (m_txtPath->text().isEmpty()) {
+        m_prompts.ShowError(kEmptyFavouritePath);
         return;
     }
-    m_prompts.ShowError(kEmptyFavouritePath);
+    if (m_txtDescription->text().contains(QString::fromUtf8(kFavouriteSeparator))) {
+        m_prompts.ShowError(kSeparatorInDescription);
+        return;
+    }
+    accept();
 }
 
 void TfrmAddFav::LMDButton1Click() {

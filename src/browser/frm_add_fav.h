@@ -11,7 +11,8 @@ class QPushButton;
 namespace pellquin {
 
 // frmAddFav: asks for a favourite's description and path. Ends with Accepted (OK) only
-// when the path is not empty; an empty description becomes the path.
+// when the path is not empty and the description holds no "|||"; an empty description
+// becomes the path.
 class TfrmAddFav : public QDialog {
     Q_OBJECT
 public:

@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QSplitter>
 #include <QTreeView>
+#include <cstdint>
 
 #include "browser/browser_images.h"
 #include "browser/core/browser_logic.h"
@@ -345,11 +346,12 @@ void TPathBrowser::mniDeleteFavouriteClick() {
     if (item == nullptr || item->favourite != 1) {
         return;
     }
-    const std::string description = item->name;
-    if (!m_prompts.AskYesNo(kDeleteFavouriteQuestion + description)) {
+    if (!m_prompts.AskYesNo(kDeleteFavouriteQuestion + item->name)) {
         return;
     }
-    RemoveFirstFavourite(m_host.favourites(), description);
+    // The favourites follow "Add New Favourite" in the order of the stored list.
+    const int place = m_favouritesRoot != nullptr ? m_favouritesRoot->indexOfChild(node) - 1 : -1;
+    RemoveFavourite(m_host.favourites(), place < 0 ? SIZE_MAX : static_cast<size_t>(place), *item);
     m_host.saveFavourites();
     if (m_selectedNode == node) {
         m_selectedNode = nullptr;

@@ -2,6 +2,7 @@
 // and toggles, and the listings over a scripted directory tree.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -149,13 +150,34 @@ TEST(FileSortState, EachColumnKeepsItsOwnToggleAndTheMarkerFollowsTheClick) {
     EXPECT_EQ(state.MarkedColumn(), 0);
 }
 
-TEST(Favourites, DeletionRemovesOnlyTheFirstEntryOfTheDescription) {
-    std::vector<std::string> list = {"Docs|||/a", "Do|||/x", "Docs|||/b", "Docs|||/c"};
-    EXPECT_TRUE(RemoveFirstFavourite(list, "Docs"));
-    EXPECT_EQ(list, (std::vector<std::string>{"Do|||/x", "Docs|||/b", "Docs|||/c"}));
-    EXPECT_FALSE(RemoveFirstFavourite(list, "docs"));
-    EXPECT_FALSE(RemoveFirstFavourite(list, "D"));
-    EXPECT_EQ(list.size(), 3u);
+TEST(Favourites, DeletionRemovesTheChosenFavouriteNotAnotherOfTheSameName) {
+    const std::vector<std::string> stored = {"Docs|||/a", "Do|||/x", "Docs|||/b", "Docs|||/c"};
+    const driveitem b{"/b", "Docs", kKindPath, 1};
+    const struct {
+        size_t position;
+        driveitem item;
+        std::vector<std::string> left;
+    } cases[] = {
+        {2, b, {"Docs|||/a", "Do|||/x", "Docs|||/c"}},
+        // A position out of step with the list: the entry with the same description and path.
+        {0, b, {"Docs|||/a", "Do|||/x", "Docs|||/c"}},
+        {SIZE_MAX, b, {"Docs|||/a", "Do|||/x", "Docs|||/c"}},
+        // No entry holds that path any more: the first of the description.
+        {3, driveitem{"/gone", "Docs", kKindPath, 1}, {"Do|||/x", "Docs|||/b", "Docs|||/c"}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> list = stored;
+        EXPECT_TRUE(RemoveFavourite(list, c.position, c.item));
+        EXPECT_EQ(list, c.left) << c.position;
+    }
+    std::vector<std::string> list = stored;
+    EXPECT_FALSE(RemoveFavourite(list, 0, driveitem{"/a", "docs", kKindPath, 1}));
+    EXPECT_FALSE(RemoveFavourite(list, 1, driveitem{"/x", "D", kKindPath, 1}));
+    EXPECT_EQ(list, stored);
+    // An entry without the separator is all path, with an empty description.
+    list = {"hand-edited"};
+    EXPECT_TRUE(RemoveFavourite(list, 0, driveitem{"hand-edited", "", kKindPath, 1}));
+    EXPECT_TRUE(list.empty());
 }
 
 TEST(DriveNodes, FixedAndNetworkDrivesOnlyInTheSourcesOrder) {

@@ -593,7 +593,7 @@ private slots:
         QCOMPARE(path, QString());
     }
 
-    void deletingRemovesTheFirstStoredEntryOfTheDescription() {
+    void deletingRemovesTheChosenFavouriteOfTwoWithOneDescription() {
         // Deleting the selected node selects its neighbour, which is then listed: let it exist.
         StoreFavourites({"Docs|||/p1", "Docs|||/p2", "Other|||" + m_c});
         Start();
@@ -612,23 +612,34 @@ private slots:
         QCOMPARE(Children(favourites), QStringList({"Add New Favourite", "Docs", "Other"}));
         QCOMPARE(ItemOf(favourites->child(1))->path, std::string("/p1"));
         QCOMPARE(StoredFavourites(),
-                 QStringList({"Docs|||/p2", QString::fromStdString("Other|||" + m_c)}));
+                 QStringList({"Docs|||/p1", QString::fromStdString("Other|||" + m_c)}));
 
-        // The next start shows the second favourite, not the first.
+        // The next start shows the favourite that was kept, as the tree did.
         m_window = MakeWindow();
         Start();
         QTreeWidgetItem* reloaded = Node({"Favourite Paths", "Docs"});
-        QCOMPARE(ItemOf(reloaded)->path, std::string("/p2"));
+        QCOMPARE(ItemOf(reloaded)->path, std::string("/p1"));
+        QCOMPARE(Node({"Favourite Paths"})->childCount(), 3);
     }
 
-    void aDescriptionWithTheSeparatorIsCutAtTheNextStart() {
-        AddFavourite([](TfrmAddFav& dialog) {
+    void aDescriptionWithTheSeparatorIsRefusedAndAStoredOneIsCutAtItsFirst() {
+        bool stayedOpen = false;
+        AddFavourite([&stayedOpen](TfrmAddFav& dialog) {
             Type(dialog, "a|||b", "/p");
+            ClickOK(dialog);
+            stayedOpen = dialog.isVisible();
+            dialog.txtDescription()->setText("a||b");
             ClickOK(dialog);
             return true;
         });
-        QCOMPARE(ItemOf(Node({"Favourite Paths", "a|||b"}))->path, std::string("/p"));
-        QCOMPARE(StoredFavourites().last(), QString("a|||b|||/p"));
+        QVERIFY(stayedOpen);
+        QCOMPARE(m_prompts->shown,
+                 std::vector<std::string>({"Error: A description cannot contain |||"}));
+        QCOMPARE(StoredFavourites().last(), QString("a||b|||/p"));
+        QCOMPARE(ItemOf(Node({"Favourite Paths", "a||b"}))->path, std::string("/p"));
+
+        // An entry made elsewhere (the registry edited by hand) splits at its first "|||".
+        StoreFavourites({"a|||b|||/p"});
         m_window = MakeWindow();
         Start();
         QCOMPARE(ItemOf(Node({"Favourite Paths", "a"}))->path, std::string("b|||/p"));

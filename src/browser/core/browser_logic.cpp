@@ -1,5 +1,7 @@
 #include "browser/core/browser_logic.h"
 
+#include <algorithm>
+
 #include "browser/core/browser_texts.h"
 
 namespace pellquin {
@@ -100,14 +102,28 @@ std::optional<std::vector<FileItem>> ListFileItems(
     return items;
 }
 
-bool RemoveFirstFavourite(std::vector<std::string>& favourites, const std::string& description) {
-    for (auto it = favourites.begin(); it != favourites.end(); ++it) {
-        if (SplitFavourite(*it).description == description) {
-            favourites.erase(it);
-            return true;
-        }
+bool RemoveFavourite(std::vector<std::string>& favourites, size_t position, const driveitem& item) {
+    auto holds = [&item](const std::string& entry, bool withPath) {
+        const FavouriteParts parts = SplitFavourite(entry);
+        return parts.description == item.name && (!withPath || parts.path == item.path);
+    };
+    auto found = favourites.end();
+    if (position < favourites.size() && holds(favourites[position], true)) {
+        found = favourites.begin() + static_cast<std::ptrdiff_t>(position);
     }
-    return false;
+    if (found == favourites.end()) {
+        found = std::find_if(favourites.begin(), favourites.end(),
+                             [&holds](const std::string& entry) { return holds(entry, true); });
+    }
+    if (found == favourites.end()) {
+        found = std::find_if(favourites.begin(), favourites.end(),
+                             [&holds](const std::string& entry) { return holds(entry, false); });
+    }
+    if (found == favourites.end()) {
+        return false;
+    }
+    favourites.erase(found);
+    return true;
 }
 
 }  // namespace pellquin

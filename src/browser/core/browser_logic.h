@@ -45,8 +45,11 @@ std::optional<std::vector<FileItem>> ListFileItems(
     DirectoryLister& lister, const std::string& path, bool showDirectories,
     const std::string& shortDateFormat, const std::function<void(const std::string&)>& progress);
 
-// Removes the first favourite whose description (the text before its first "|||") equals
-// `description` byte for byte; at most one. Returns whether one was removed.
-bool RemoveFirstFavourite(std::vector<std::string>& favourites, const std::string& description);
+// Removes the stored favourite of a favourite node: the entry at `position` (the node's place
+// among the favourites) when it holds the node's description and path; otherwise the first
+// entry that holds them; otherwise the first entry with the node's description. Matching by
+// description alone would remove another favourite of the same name than the one chosen.
+// At most one entry goes; returns whether one did.
+bool RemoveFavourite(std::vector<std::string>& favourites, size_t position, const driveitem& item);
 
 }  // namespace pellquin

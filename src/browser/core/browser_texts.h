@@ -18,6 +18,9 @@ constexpr const char* kLoadingDirectoryContents = "Loading Directory Contents";
 constexpr const char* kEmptyFavouritePath =
     "Please enter a valid path in UNC or drive letter format";
 constexpr const char* kDeleteFavouriteQuestion = "Delete Favourite : ";
+// The stored entry is split at its first "|||", so a description holding one would come back
+// with a different description and path.
+constexpr const char* kSeparatorInDescription = "A description cannot contain |||";
 
 // A drive's caption: its local name, " (", the label or remote name, ")".
 std::string DriveCaption(const std::string& localName, const std::string& text);
