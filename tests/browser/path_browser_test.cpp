@@ -385,6 +385,19 @@ private slots:
         c->setExpanded(true);
         QCOMPARE(c->childCount(), 2);
 
+        // A directory that happens to be called "Working..." is no placeholder.
+        MakeDir(m_d + "/Working...");
+        QTreeWidgetItem* d = Node({"Drives", "D: ()"});
+        d->setExpanded(true);
+        QTreeWidgetItem* working = d->child(0);
+        QVERIFY(ItemOf(working) != nullptr);
+        working->setExpanded(true);
+        d->setExpanded(false);
+        d->setExpanded(true);
+        QCOMPARE(d->childCount(), 1);
+        QCOMPARE(d->child(0), working);
+        QVERIFY(working->isExpanded());
+
         QTreeWidgetItem* gone = Node({"Favourite Paths", "Gone"});
         gone->setExpanded(true);
         const std::string missing = m_dir->path().toStdString() + "/missing";
