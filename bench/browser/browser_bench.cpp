@@ -104,8 +104,8 @@ int main(int argc, char** argv) {
     std::vector<double> core;
     std::vector<double> listed;
     for (int round = 0; round < kRounds; ++round) {
-        core.push_back(
-            Milliseconds([&] { ListFileItems(*lister, dir, true, "dd/MM/yyyy", nullptr); }));
+        core.push_back(Milliseconds(
+            [&] { ListFileItems(*lister, dir, true, PatternDateText("dd/MM/yyyy"), nullptr); }));
         browser.tvwDrives()->setCurrentItem(group);
         listed.push_back(Milliseconds([&] { browser.tvwDrives()->setCurrentItem(drive); }));
     }

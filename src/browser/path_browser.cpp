@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDate>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -86,7 +87,11 @@ TPathBrowser::TPathBrowser(QSplitter* splitter, BrowserServices services, Browse
       m_host(std::move(host)),
       m_prompts(prompts),
       m_images(MakeBrowserImages()),
-      m_dateFormat(QLocale::system().dateFormat(QLocale::ShortFormat).toStdString()) {
+      m_dateText([](const LocalTime& time) {
+          return QLocale::system()
+              .toString(QDate(time.year, time.month, time.day), QLocale::ShortFormat)
+              .toStdString();
+      }) {
     if (!m_services.drives) {
         m_services.drives = std::make_unique<NoDrives>();
     }
@@ -296,7 +301,7 @@ void TPathBrowser::LoadFileList(QTreeWidgetItem* node) {
         m_files->Clear();
         if (item != nullptr && item->kind == kKindPath) {
             const bool showDirectories = m_host.showDirectoryNames();
-            auto items = ListFileItems(*m_services.directories, path, showDirectories, m_dateFormat,
+            auto items = ListFileItems(*m_services.directories, path, showDirectories, m_dateText,
                                        [this](const std::string& text) { SetStatus(text); });
             if (!items) {
                 cursor.Restore();

@@ -7,6 +7,7 @@
 
 #include "app/prompts.h"
 #include "browser/browser_services.h"
+#include "browser/core/browser_texts.h"
 #include "browser/core/drive_item.h"
 #include "browser/core/file_sort.h"
 
@@ -62,8 +63,9 @@ public:
     void lvwFilesSelectItem();
     void lvwFilesDblClick();
 
-    // The short date format of the time-stamp texts; the system's by default.
-    void SetShortDateFormat(const std::string& format) { m_dateFormat = format; }
+    // The dates of the time-stamp texts by a pattern (see PatternDateText) instead of the
+    // system's short date format.
+    void SetShortDateFormat(const std::string& pattern) { m_dateText = PatternDateText(pattern); }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -76,7 +78,7 @@ private:
     BrowserHost m_host;
     Prompts& m_prompts;
     QList<QIcon> m_images;
-    std::string m_dateFormat;
+    DateTextFunction m_dateText;
     FileSortState m_sortState;
 
     DriveTree* m_tvwDrives = nullptr;

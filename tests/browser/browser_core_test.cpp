@@ -248,7 +248,7 @@ TEST_F(Listing, EveryHundredthEntryIsReportedDotsAndHiddenDirectoriesCounted) {
     for (int i = 0; i < 247; ++i) {
         entries.push_back(Entry("f" + std::to_string(i), false, 2048));
     }
-    auto items = ListFileItems(lister, "/d", false, "dd/MM/yyyy", Record());
+    auto items = ListFileItems(lister, "/d", false, PatternDateText("dd/MM/yyyy"), Record());
     ASSERT_TRUE(items);
     EXPECT_EQ(items->size(), 247u);
     EXPECT_EQ(progress, (std::vector<std::string>{"Loading Directory Contents",
@@ -257,7 +257,7 @@ TEST_F(Listing, EveryHundredthEntryIsReportedDotsAndHiddenDirectoriesCounted) {
     EXPECT_EQ((*items)[0].sizeText, "2 KB");
     EXPECT_EQ((*items)[0].image, kImageDocument);
 
-    items = ListFileItems(lister, "/d", true, "dd/MM/yyyy", nullptr);
+    items = ListFileItems(lister, "/d", true, PatternDateText("dd/MM/yyyy"), nullptr);
     ASSERT_TRUE(items);
     ASSERT_EQ(items->size(), 248u);
     EXPECT_EQ((*items)[0].caption, "sub");
@@ -274,7 +274,7 @@ TEST_F(Listing, SubdirectoriesInSearchOrderAndMissingPathsReportNothing) {
     EXPECT_EQ(progress, std::vector<std::string>{"Loading Directories"});
     progress.clear();
     EXPECT_FALSE(SubdirectoryNames(lister, "/gone", Record()));
-    EXPECT_FALSE(ListFileItems(lister, "/gone", true, "d/M/yy", Record()));
+    EXPECT_FALSE(ListFileItems(lister, "/gone", true, PatternDateText("d/M/yy"), Record()));
     EXPECT_TRUE(progress.empty());
 }
 

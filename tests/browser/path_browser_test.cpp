@@ -9,8 +9,10 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QDate>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -123,7 +125,7 @@ private:
     std::unique_ptr<TfrmPellquin> m_window;
     std::unique_ptr<QSignalSpy> m_statusSpy;
 
-    std::unique_ptr<TfrmPellquin> MakeWindow() {
+    std::unique_ptr<TfrmPellquin> MakeWindow(bool fixedDateFormat = true) {
         auto drives = std::make_unique<test::FakeDriveSource>();
         auto mapper = std::make_unique<test::FakeDriveMapper>();
         m_drives = drives.get();
@@ -141,7 +143,9 @@ private:
         services.mapper = std::move(mapper);
         auto window = std::make_unique<TfrmPellquin>(*m_modPQ, *m_settings, *m_probe, *m_prompts,
                                                      nullptr, std::move(services));
-        window->browser().SetShortDateFormat("dd/MM/yyyy");
+        if (fixedDateFormat) {
+            window->browser().SetShortDateFormat("dd/MM/yyyy");
+        }
         return window;
     }
     // As the start-up sequence does: favourites from the registry, then the tree.
@@ -470,6 +474,17 @@ private slots:
         QCOMPARE(Column(0), QStringList({"B", "a", "c9"}));
         ClickHeader(2);
         QCOMPARE(Column(0), QStringList({"c9", "a", "B"}));
+    }
+
+    void datesUseTheSystemsShortDateFormat() {
+        MakeFile(m_d + "/x", 1);
+        SetModified(m_d + "/x", 2020);
+        m_window = MakeWindow(false);
+        Start();
+        Select(Node({"Drives", "D: ()"}));
+        QCOMPARE(Column(2),
+                 QStringList({QLocale::system().toString(QDate(2020, 6, 1), QLocale::ShortFormat) +
+                              " 12:00 pm"}));
     }
 
     void sizeToggleAndMarkerSurviveANewListing() {

@@ -80,7 +80,7 @@ std::optional<std::vector<std::string>> SubdirectoryNames(
 
 std::optional<std::vector<FileItem>> ListFileItems(
     DirectoryLister& lister, const std::string& path, bool showDirectories,
-    const std::string& shortDateFormat, const std::function<void(const std::string&)>& progress) {
+    const DateTextFunction& dateText, const std::function<void(const std::string&)>& progress) {
     if (!lister.IsDirectory(path)) {
         return std::nullopt;
     }
@@ -88,7 +88,7 @@ std::optional<std::vector<FileItem>> ListFileItems(
         progress(kLoadingDirectoryContents);
     }
     std::vector<FileItem> items;
-    TimeStampFormatter times(shortDateFormat);
+    TimeStampFormatter times(dateText);
     long counter = 0;
     lister.List(path, [&](const DirectoryEntry& entry) {
         if (!entry.directory || (showDirectories && !IsDots(entry.name))) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "browser/core/browser_texts.h"
 #include "browser/core/drive_item.h"
 #include "browser/core/file_item.h"
 #include "platform/directory_lister.h"
@@ -38,12 +39,13 @@ std::optional<std::vector<std::string>> SubdirectoryNames(
     const std::function<void(const std::string&)>& progress);
 
 // The file list's items for `path`: every file, and every directory but "." and ".." when
-// `showDirectories`, in search order. `progress` receives "Loading Directory Contents" once
-// the directory is found, then the same text with " N" at every hundredth entry, counting every
-// entry the search returned. nullopt when `path` is not an existing directory.
+// `showDirectories`, in search order, their dates written by `dateText`. `progress` receives
+// "Loading Directory Contents" once the directory is found, then the same text with " N" at every
+// hundredth entry, counting every entry the search returned. nullopt when `path` is not an existing
+// directory.
 std::optional<std::vector<FileItem>> ListFileItems(
     DirectoryLister& lister, const std::string& path, bool showDirectories,
-    const std::string& shortDateFormat, const std::function<void(const std::string&)>& progress);
+    const DateTextFunction& dateText, const std::function<void(const std::string&)>& progress);
 
 // Removes the stored favourite of a favourite node: the entry at `position` (the node's place
 // among the favourites) when it holds the node's description and path; otherwise the first

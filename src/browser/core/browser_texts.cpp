@@ -76,12 +76,17 @@ uint64_t LeadingNumber(const std::string& text) {
     return value;
 }
 
-std::string TimeStampText(const LocalTime& time, const std::string& shortDateFormat) {
-    return TimeStampFormatter(shortDateFormat).Text(time);
+DateTextFunction PatternDateText(std::string pattern) {
+    return
+        [pattern = std::move(pattern)](const LocalTime& time) { return DateText(time, pattern); };
 }
 
-TimeStampFormatter::TimeStampFormatter(std::string shortDateFormat)
-    : m_format(std::move(shortDateFormat)) {}
+std::string TimeStampText(const LocalTime& time, const std::string& shortDateFormat) {
+    return TimeStampFormatter(PatternDateText(shortDateFormat)).Text(time);
+}
+
+TimeStampFormatter::TimeStampFormatter(DateTextFunction dateText)
+    : m_dateText(std::move(dateText)) {}
 
 std::string TimeStampFormatter::Text(const LocalTime& time) {
     if (time.year == 0) {
@@ -90,7 +95,7 @@ std::string TimeStampFormatter::Text(const LocalTime& time) {
     const int day = (time.year * 100 + time.month) * 100 + time.day;
     if (day != m_lastDay) {
         m_lastDay = day;
-        m_lastDate = DateText(time, m_format);
+        m_lastDate = m_dateText(time);
     }
     const int hour12 = time.hour % 12 == 0 ? 12 : time.hour % 12;
     std::string text;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/directory_lister.h"
@@ -43,20 +44,27 @@ std::string SizeText(uint64_t bytes);
 // The leading decimal number of a size text ("12 KB": 12; "": 0).
 uint64_t LeadingNumber(const std::string& text);
 
-// The date in `shortDateFormat`, then " h:nn am/pm" ("17/03/2004 3:05 pm"). The format's
-// d/dd are the day, M/MM (or m/mm) the month, yy/yyyy the year; text in single quotes and
-// every other character are copied. Empty for a time the file system does not keep.
+// The date part of a time-stamp text. The program gives the system's short date format; tests
+// and other callers may use a pattern (PatternDateText).
+using DateTextFunction = std::function<std::string(const LocalTime& time)>;
+
+// Dates written by a pattern: d/dd the day, M/MM (or m/mm) the month, yy/yyyy the year; text
+// in single quotes and every other character are copied ("dd/MM/yyyy": "17/03/2004").
+DateTextFunction PatternDateText(std::string pattern);
+
+// The date in `shortDateFormat` (a pattern), then " h:nn am/pm" ("17/03/2004 3:05 pm").
+// Empty for a time the file system does not keep.
 std::string TimeStampText(const LocalTime& time, const std::string& shortDateFormat);
 
 // TimeStampText for many entries: the date part of the last day formatted is kept, since
 // the entries of one directory share few days.
 class TimeStampFormatter {
 public:
-    explicit TimeStampFormatter(std::string shortDateFormat);
+    explicit TimeStampFormatter(DateTextFunction dateText);
     std::string Text(const LocalTime& time);
 
 private:
-    std::string m_format;
+    DateTextFunction m_dateText;
     int m_lastDay = -1;
     std::string m_lastDate;
 };

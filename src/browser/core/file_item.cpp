@@ -6,7 +6,7 @@
 namespace pellquin {
 
 FileItem MakeFileItem(const DirectoryEntry& entry, const std::string& shortDateFormat) {
-    TimeStampFormatter times(shortDateFormat);
+    TimeStampFormatter times(PatternDateText(shortDateFormat));
     return MakeFileItem(entry, times);
 }
 
