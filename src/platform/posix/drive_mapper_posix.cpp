@@ -133,9 +133,8 @@ private:
             return "Cannot start gio mount";
         }
         // The answers are short: they fit the pipe, and closing it ends any further prompt.
-        const struct sigaction ignore {};
+        struct sigaction pipeIgnore {};
         struct sigaction old {};
-        struct sigaction pipeIgnore = ignore;
         pipeIgnore.sa_handler = SIG_IGN;
         sigaction(SIGPIPE, &pipeIgnore, &old);
         if (!input.empty() && write(in[1], input.data(), input.size()) < 0) {
