@@ -1,6 +1,6 @@
 // The Linux adapters of the browser: a temporary directory read through the file system, a
-// share of a private Samba server read by its UNC path (127.0.0.130; needs root), and what
-// "Map Drive" says when GVfs is missing.
+// share of a private Samba server read by its UNC path (127.0.0.130; needs root), and "Map
+// Drive" against a stand-in gio and without one.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 
 #include "platform/directory_lister.h"
@@ -140,6 +141,49 @@ TEST(DriveMapperPosix, SaysWhatIsMissingWithoutGio) {
     EXPECT_NE(missing.find("gio"), std::string::npos) << missing;
     EXPECT_NE(missing.find("libglib2.0-bin"), std::string::npos) << missing;
     EXPECT_EQ(mapper->Map("not a share"), "Enter the share as \\\\server\\share");
+}
+
+// A stand-in for gio on PATH that notes its arguments and input and fails when told to.
+class StandInGio : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_saved = getenv("PATH") != nullptr ? getenv("PATH") : "";
+        std::ofstream script(m_dir.path() + "/gio");
+        script << "#!/bin/sh\n"
+               << "echo \"$@\" > " << m_dir.path() << "/args\n"
+               << "cat > " << m_dir.path() << "/input\n"
+               << "if [ -e " << m_dir.path() << "/fail ]; then\n"
+               << "  echo 'gio: smb://srv/data/: Failed to mount: access denied' >&2; exit 2\n"
+               << "fi\n";
+        script.close();
+        chmod((m_dir.path() + "/gio").c_str(), 0755);
+        setenv("PATH", (m_dir.path() + ":" + m_saved).c_str(), 1);
+    }
+    void TearDown() override { setenv("PATH", m_saved.c_str(), 1); }
+    std::string Read(const std::string& name) {
+        std::ifstream in(m_dir.path() + "/" + name);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+
+    TempDir m_dir;
+    std::string m_saved;
+};
+
+TEST_F(StandInGio, MountsTheShareAsTheCredentialsFilesUserOrAnonymously) {
+    const std::string credentials = m_dir.path() + "/credentials";
+    std::ofstream(credentials) << "username = pqadmin\npassword = Se cret=1\ndomain = LAB\n";
+    chmod(credentials.c_str(), 0600);
+    EXPECT_EQ(MakeDriveMapper(credentials)->Map("\\\\srv\\data"), "");
+    EXPECT_EQ(Read("args"), "mount smb://srv/data\n");
+    EXPECT_EQ(Read("input"), "pqadmin\nLAB\nSe cret=1\n");
+
+    EXPECT_EQ(MakeDriveMapper(m_dir.path() + "/none")->Map("//srv/data"), "");
+    EXPECT_EQ(Read("args"), "mount --anonymous smb://srv/data\n");
+    EXPECT_EQ(Read("input"), "");
+
+    std::ofstream(m_dir.path() + "/fail") << "";
+    EXPECT_EQ(MakeDriveMapper(credentials)->Map("\\\\srv\\data"),
+              "gio: smb://srv/data/: Failed to mount: access denied");
 }
 
 }  // namespace
