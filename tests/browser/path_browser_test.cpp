@@ -35,6 +35,7 @@
 #include "browser/path_browser.h"
 #include "fake_drive_mapper.h"
 #include "fake_drive_source.h"
+#include "fake_folder_browser.h"
 #include "fake_net_file_api.h"
 #include "fake_path_probe.h"
 #include "fake_registry.h"
@@ -117,6 +118,7 @@ private:
     std::string m_g;  // the network drive "G:"
     test::FakeDriveSource* m_drives = nullptr;
     test::FakeDriveMapper* m_mapper = nullptr;
+    test::FakeFolderBrowser* m_folders = nullptr;
     std::unique_ptr<TmodPQ> m_modPQ;
     std::unique_ptr<test::FakeRegistry> m_registry;
     std::unique_ptr<SettingsStore> m_settings;
@@ -128,8 +130,10 @@ private:
     std::unique_ptr<TfrmPellquin> MakeWindow(bool fixedDateFormat = true) {
         auto drives = std::make_unique<test::FakeDriveSource>();
         auto mapper = std::make_unique<test::FakeDriveMapper>();
+        auto folders = std::make_unique<test::FakeFolderBrowser>();
         m_drives = drives.get();
         m_mapper = mapper.get();
+        m_folders = folders.get();
         m_drives->drives = {
             {m_c, "C:", DriveType::Fixed, "SYSTEM", ""},
             {"/media/stick", "E:", DriveType::Removable, "STICK", ""},
@@ -141,6 +145,7 @@ private:
         services.drives = std::move(drives);
         services.directories = MakeDirectoryLister(std::string());
         services.mapper = std::move(mapper);
+        services.folders = std::move(folders);
         auto window = std::make_unique<TfrmPellquin>(*m_modPQ, *m_settings, *m_probe, *m_prompts,
                                                      nullptr, std::move(services));
         if (fixedDateFormat) {
@@ -648,6 +653,24 @@ private slots:
         QTreeWidgetItem* reloaded = Node({"Favourite Paths", "Docs"});
         QCOMPARE(ItemOf(reloaded)->path, std::string("/p1"));
         QCOMPARE(Node({"Favourite Paths"})->childCount(), 3);
+    }
+
+    void browsingFillsThePathOnlyWhenAFolderIsChosen() {
+        QStringList seen;
+        AddFavourite([this, &seen](TfrmAddFav& dialog) {
+            Type(dialog, "Mine", "typed");
+            auto* browse = dialog.findChild<QPushButton*>("LMDButton2");
+            QTest::mouseClick(browse, Qt::LeftButton);
+            seen << dialog.txtPath()->text();
+            m_folders->answer = "/srv/chosen";
+            QTest::mouseClick(browse, Qt::LeftButton);
+            seen << dialog.txtPath()->text() << dialog.txtDescription()->text();
+            ClickOK(dialog);
+            return true;
+        });
+        QCOMPARE(m_folders->shown, 2);
+        QCOMPARE(seen, QStringList({"typed", "/srv/chosen", "Mine"}));
+        QCOMPARE(StoredFavourites().last(), QString("Mine|||/srv/chosen"));
     }
 
     void aDescriptionWithTheSeparatorIsRefusedAndAStoredOneIsCutAtItsFirst() {
