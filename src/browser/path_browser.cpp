@@ -358,9 +358,11 @@ void TPathBrowser::mniDeleteFavouriteClick() {
     const int place = m_favouritesRoot != nullptr ? m_favouritesRoot->indexOfChild(node) - 1 : -1;
     RemoveFavourite(m_host.favourites(), place < 0 ? SIZE_MAX : static_cast<size_t>(place), *item);
     m_host.saveFavourites();
-    if (m_selectedNode == node) {
-        m_selectedNode = nullptr;
-    }
+    // Nothing is selected afterwards: the view would otherwise select the current node's
+    // neighbour, and "Add New Favourite" as that neighbour would open its dialog.
+    m_tvwDrives->clearSelection();
+    m_tvwDrives->setCurrentItem(nullptr);
+    m_selectedNode = nullptr;
     delete node;
 }
 

@@ -627,8 +627,7 @@ private slots:
     }
 
     void deletingRemovesTheChosenFavouriteOfTwoWithOneDescription() {
-        // Deleting the selected node selects its neighbour, which is then listed: let it exist.
-        StoreFavourites({"Docs|||/p1", "Docs|||/p2", "Other|||" + m_c});
+        StoreFavourites({"Docs|||/p1", "Docs|||/p2", "Other|||/p3"});
         Start();
         QTreeWidgetItem* favourites = Node({"Favourite Paths"});
         QTreeWidgetItem* second = favourites->child(2);
@@ -644,8 +643,8 @@ private slots:
                                                              "Ask: Delete Favourite : Docs"}));
         QCOMPARE(Children(favourites), QStringList({"Add New Favourite", "Docs", "Other"}));
         QCOMPARE(ItemOf(favourites->child(1))->path, std::string("/p1"));
-        QCOMPARE(StoredFavourites(),
-                 QStringList({"Docs|||/p1", QString::fromStdString("Other|||" + m_c)}));
+        QCOMPARE(StoredFavourites(), QStringList({"Docs|||/p1", "Other|||/p3"}));
+        QCOMPARE(Tree()->SelectedNode(), nullptr);
 
         // The next start shows the favourite that was kept, as the tree did.
         m_window = MakeWindow();
@@ -653,6 +652,18 @@ private slots:
         QTreeWidgetItem* reloaded = Node({"Favourite Paths", "Docs"});
         QCOMPARE(ItemOf(reloaded)->path, std::string("/p1"));
         QCOMPARE(Node({"Favourite Paths"})->childCount(), 3);
+
+        // Deleting the last ones leaves "Add New Favourite" alone, without opening its dialog.
+        AutoDismiss dismiss;
+        m_prompts->shown.clear();
+        for (const char* caption : {"Other", "Docs"}) {
+            Select(Node({"Favourite Paths", caption}));
+            Browser().mnuDrives()->findChild<QAction*>("mniDeleteFavourite")->trigger();
+        }
+        QCOMPARE(Children(Node({"Favourite Paths"})), QStringList({"Add New Favourite"}));
+        QCOMPARE(StoredFavourites(), QStringList());
+        QCOMPARE(m_prompts->shown.size(), size_t{4});  // two cannot-find errors, two questions
+        QVERIFY(dismiss.seen.empty());
     }
 
     void browsingFillsThePathOnlyWhenAFolderIsChosen() {
