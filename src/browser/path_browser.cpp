@@ -129,7 +129,7 @@ TPathBrowser::TPathBrowser(QSplitter* splitter, BrowserServices services, Browse
     connect(m_tvwDrives, &QTreeWidget::itemSelectionChanged, this,
             [this] { tvwDrivesChange(m_tvwDrives->SelectedNode()); });
     connect(m_tvwDrives, &QTreeWidget::itemDoubleClicked, this, [this] { tvwDrivesDblClick(); });
-    // Enter does what a double-click does: it opens the add-favourite dialog again.
+    // Enter on "Add New Favourite" does what a double-click does: it opens the dialog again.
     m_tvwDrives->installEventFilter(this);
     connect(m_tvwDrives, &QTreeWidget::itemExpanded, this, &TPathBrowser::tvwDrivesExpanding);
     connect(m_tvwDrives, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
@@ -167,7 +167,7 @@ TPathBrowser::TPathBrowser(QSplitter* splitter, BrowserServices services, Browse
                 }
             });
     // Not `activated`: some styles activate on a single click, and it also comes with every
-    // double-click. Enter does what a double-click does.
+    // double-click. Enter on a selected item does what a double-click does.
     connect(m_lvwFiles, &QAbstractItemView::doubleClicked, this, [this] { lvwFilesDblClick(); });
     m_lvwFiles->installEventFilter(this);
     // The header is mouse-only, so the list's context menu (Menu key or Shift+F10) sorts too.
@@ -186,16 +186,22 @@ TPathBrowser::TPathBrowser(QSplitter* splitter, BrowserServices services, Browse
 TPathBrowser::~TPathBrowser() = default;
 
 bool TPathBrowser::eventFilter(QObject* watched, QEvent* event) {
-    if ((watched == m_lvwFiles || watched == m_tvwDrives) && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            if (watched == m_lvwFiles) {
-                lvwFilesDblClick();
-            } else {
-                tvwDrivesDblClick();
-            }
-            return true;
-        }
+    if (event->type() != QEvent::KeyPress) {
+        return QObject::eventFilter(watched, event);
+    }
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key != Qt::Key_Return && key != Qt::Key_Enter) {
+        return QObject::eventFilter(watched, event);
+    }
+    // Enter that has nothing to act on here goes on to the window's default button (Check).
+    if (watched == m_lvwFiles && m_lvwFiles->selectionModel()->hasSelection()) {
+        lvwFilesDblClick();
+        return true;
+    }
+    const driveitem* item = ItemOf(m_tvwDrives->SelectedNode());
+    if (watched == m_tvwDrives && item != nullptr && item->kind == kKindAddFavourite) {
+        tvwDrivesDblClick();
+        return true;
     }
     return QObject::eventFilter(watched, event);
 }
