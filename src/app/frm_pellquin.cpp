@@ -36,6 +36,8 @@
 #include "app/frm_status.h"
 #include "app/result_rows.h"
 #include "app/results_model.h"
+#include "browser/drive_tree.h"
+#include "browser/path_browser.h"
 #include "help/html_help_system.h"
 #include "query/result_format.h"
 #include "service/service_control_tab.h"
@@ -132,7 +134,8 @@ QButtonGroup* ExclusiveGroup(QObject* parent, std::initializer_list<QRadioButton
 
 TfrmPellquin::TfrmPellquin(TmodPQ& modPQ, SettingsStore& settings, PathProbe& pathProbe,
                            Prompts& prompts, ServiceControlParts serviceParts,
-                           std::unique_ptr<QDialog> frmAbout, QWidget* parent)
+                           std::unique_ptr<QDialog> frmAbout, QWidget* parent,
+                           BrowserServices browserServices)
     : QMainWindow(parent),
       m_modPQ(modPQ),
       m_settings(settings),
@@ -161,7 +164,7 @@ TfrmPellquin::TfrmPellquin(TmodPQ& modPQ, SettingsStore& settings, PathProbe& pa
     column->addWidget(bevel);
 
     m_pagPellquin = Named(new QTabWidget(central), "pagPellquin", "Pages");
-    m_pagPellquin->addTab(BuildPathTab(), "&Path/File");
+    m_pagPellquin->addTab(BuildPathTab(std::move(browserServices)), "&Path/File");
     m_tabUsers = BuildUsersTab();
     m_pagPellquin->addTab(m_tabUsers, "&Users");
     m_serviceTab =
@@ -196,9 +199,9 @@ TfrmPellquin::TfrmPellquin(TmodPQ& modPQ, SettingsStore& settings, PathProbe& pa
                            Prompts& prompts, ServiceControlParts serviceParts,
                            std::unique_ptr<QDialog> frmAbout, ContextMenus& contextMenus,
                            HtmlHelpSystem& help, std::vector<std::string> arguments,
-                           QWidget* parent)
+                           BrowserServices browserServices, QWidget* parent)
     : TfrmPellquin(modPQ, settings, pathProbe, prompts, std::move(serviceParts),
-                   std::move(frmAbout), parent) {
+                   std::move(frmAbout), parent, std::move(browserServices)) {
     m_contextMenus = &contextMenus;
     m_help = &help;
     m_arguments = std::move(arguments);
@@ -300,7 +303,7 @@ void TfrmPellquin::PellquinHelp1Click() {
 }
 
 void TfrmPellquin::LoadDrives() {
-    // The drive tree is still a frame; the browser fills it.
+    m_browser->LoadDrives();
 }
 
 void TfrmPellquin::About2Click() {
@@ -337,7 +340,7 @@ void TfrmPellquin::BuildMenus() {
     connect(about, &QAction::triggered, this, &TfrmPellquin::About2Click);
 }
 
-QWidget* TfrmPellquin::BuildPathTab() {
+QWidget* TfrmPellquin::BuildPathTab(BrowserServices browserServices) {
     auto* tab = Named(new QWidget, "tabPath", "Path/File");
     auto* layout = new QVBoxLayout(tab);
 
@@ -359,12 +362,19 @@ QWidget* TfrmPellquin::BuildPathTab() {
     m_splitter = Named(new QSplitter(Qt::Horizontal, tab), "Splitter1", "Tree and file list");
     m_splitter->setHandleWidth(7);
     m_splitter->setChildrenCollapsible(false);
-    auto* drives = Named(new QTreeWidget(m_splitter), "tvwDrives", "Drives and favourites");
-    drives->setHeaderHidden(true);
-    auto* files = Named(new QTreeWidget(m_splitter), "lvwFiles", "Files");
-    files->setRootIsDecorated(false);
-    m_splitter->addWidget(drives);
-    m_splitter->addWidget(files);
+    BrowserHost host;
+    host.setPathText = [this](const std::string& text) {
+        m_cboFileName->setEditText(QString::fromStdString(text));
+    };
+    host.setStatusText = [this](const std::string& text) { SetStatusText(text.c_str()); };
+    host.checkPath = [this] { CheckPath(); };
+    host.showDirectoryNames = [this] { return m_chkShowDirectoryNames->isChecked(); };
+    host.favourites = [this]() -> std::vector<std::string>& { return m_favourites; };
+    host.saveFavourites = [this] { SaveFavourites(); };
+    m_browser =
+        new TPathBrowser(m_splitter, std::move(browserServices), std::move(host), m_prompts);
+    QWidget* drives = m_browser->tvwDrives();
+    QWidget* files = m_browser->lvwFiles();
     m_splitter->setStretchFactor(1, 1);
     SetDrivesWidth(m_drivesWidth);
     connect(m_splitter, &QSplitter::splitterMoved, this,
@@ -377,7 +387,9 @@ QWidget* TfrmPellquin::BuildPathTab() {
     m_defaultButton = check1;
     connect(check1, &QPushButton::clicked, this, &TfrmPellquin::LMDButton1Click);
     buttonRow->addWidget(check1);
-    buttonRow->addWidget(Button("&Map Drive", "cmdMapDrive", "Map Drive", tab));
+    QPushButton* mapDrive = Button("&Map Drive", "cmdMapDrive", "Map Drive", tab);
+    connect(mapDrive, &QPushButton::clicked, m_browser, &TPathBrowser::cmdMapDriveClick);
+    buttonRow->addWidget(mapDrive);
     buttonRow->addStretch(1);
     layout->addLayout(buttonRow);
 

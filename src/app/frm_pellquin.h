@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/prompts.h"
+#include "browser/browser_services.h"
 #include "platform/path_probe.h"
 #include "query/mod_pq.h"
 #include "service/control/service_control_parts.h"
@@ -34,25 +35,28 @@ class HtmlHelpSystem;
 class ResultsModel;
 class ServiceControlTab;
 class TfrmStatus;
+class TPathBrowser;
 
 // The main window: the path box and browser frame, the results list and clearing, service
 // control page, options, menus and status bar. Every user-facing failure goes through
 // `prompts`; nothing here throws. The engine, settings, probe and prompts are borrowed from
-// the application object and must outlive the window; the service control's parts are owned.
+// the application object and must outlive the window; the service control's parts and the
+// path browser's services are owned (without the latter the browser shows no drives).
 // The About box, when given, becomes the window's child and is shown modally by Help > About.
 class TfrmPellquin : public QMainWindow {
     Q_OBJECT
 public:
     TfrmPellquin(TmodPQ& modPQ, SettingsStore& settings, PathProbe& pathProbe, Prompts& prompts,
                  ServiceControlParts serviceParts, std::unique_ptr<QDialog> frmAbout = nullptr,
-                 QWidget* parent = nullptr);
+                 QWidget* parent = nullptr, BrowserServices browserServices = BrowserServices());
     // The program's window: also the file manager's menu entries, help, and the command
     // line's arguments after the program name (the first is checked at start). `contextMenus`
     // and `help` are borrowed like the others.
     TfrmPellquin(TmodPQ& modPQ, SettingsStore& settings, PathProbe& pathProbe, Prompts& prompts,
                  ServiceControlParts serviceParts, std::unique_ptr<QDialog> frmAbout,
                  ContextMenus& contextMenus, HtmlHelpSystem& help,
-                 std::vector<std::string> arguments, QWidget* parent = nullptr);
+                 std::vector<std::string> arguments,
+                 BrowserServices browserServices = BrowserServices(), QWidget* parent = nullptr);
     ~TfrmPellquin() override;
 
     // The start-up sequence, run once when the window (made with the constructor above) is
@@ -105,6 +109,7 @@ public:
     void SetDrivesWidth(int width);
 
     TfrmStatus& frmStatus() { return *m_frmStatus; }
+    TPathBrowser& browser() { return *m_browser; }
     TmodPQ& modPQ() { return m_modPQ; }
     Prompts& prompts() { return m_prompts; }
     SettingsStore& settings() { return m_settings; }
@@ -128,7 +133,7 @@ protected:
 
 private:
     void BuildMenus();
-    QWidget* BuildPathTab();
+    QWidget* BuildPathTab(BrowserServices browserServices);
     QWidget* BuildUsersTab();
     QWidget* BuildOptionsTab();
     void SetStatusText(const char* text);
@@ -156,6 +161,7 @@ private:
     QPushButton* m_defaultButton = nullptr;  // LMDButton1
     QComboBox* m_cboFileName = nullptr;
     QSplitter* m_splitter = nullptr;
+    TPathBrowser* m_browser = nullptr;
     QTreeView* m_lvwItems = nullptr;
     ResultsModel* m_results = nullptr;
     QCheckBox* m_chkPromptClearConnection = nullptr;

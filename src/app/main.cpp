@@ -14,6 +14,10 @@
 #include "help/html_help_system.h"
 #include "platform/adapters.h"
 #include "platform/context_menu.h"
+#include "platform/directory_lister.h"
+#include "platform/drive_mapper.h"
+#include "platform/drive_source.h"
+#include "platform/folder_browser.h"
 #include "platform/html_help.h"
 #include "platform/path_probe.h"
 #include "platform/service_adapters.h"
@@ -54,6 +58,8 @@ int main(int argc, char** argv) {
         aboutPrompts.SetOwner(frmAbout.get());
         ServiceControlParts serviceParts{MakeServiceManager(std::string()),
                                          MakeServiceFiles(std::string()), MakeLogViewer()};
+        BrowserServices browserServices{MakeDriveSource(), MakeDirectoryLister(std::string()),
+                                        MakeDriveMapper(std::string()), MakeSystemFolderBrowser()};
         // The executable's full path as the system reports it, whatever the working directory.
         const std::string executable =
             QDir::toNativeSeparators(PellquinApplication::applicationFilePath()).toStdString();
@@ -66,7 +72,7 @@ int main(int argc, char** argv) {
         }
         auto frmPellquin = std::make_unique<TfrmPellquin>(
             *modPQ, *settings, *pathProbe, prompts, std::move(serviceParts), std::move(frmAbout),
-            *contextMenus, *help, arguments);
+            *contextMenus, *help, arguments, std::move(browserServices));
         prompts.SetOwner(frmPellquin.get());
         frmPellquin->show();
         PellquinApplication::exec();

@@ -111,8 +111,8 @@ std::vector<MountEntry> ParseMountInfo(const std::string& text) {
         if (parts.size() < 5 || dash + 2 >= parts.size()) {
             continue;
         }
-        mounts.push_back(
-            {Unescape(parts[3]), Unescape(parts[4]), parts[dash + 1], Unescape(parts[dash + 2])});
+        mounts.push_back({Unescape(parts[3]), Unescape(parts[4]), parts[dash + 1],
+                          Unescape(parts[dash + 2]), parts[2]});
     }
     return mounts;
 }

@@ -12,6 +12,7 @@ struct MountEntry {
     std::string mountPoint;
     std::string fsType;
     std::string source;  // for cifs/smb3: "//server/share[/prefix]"
+    std::string device;  // "major:minor" of the mounted filesystem
 };
 
 // Parses the text of /proc/self/mountinfo; malformed lines are skipped.

@@ -1,0 +1,124 @@
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <time.h>
+
+#include "platform/directory_lister.h"
+#include "platform/posix/smb_context.h"
+
+namespace pellquin {
+namespace {
+
+constexpr uint16_t kAttributeDirectory = 0x10;
+
+LocalTime ToLocal(time_t seconds) {
+    struct tm fields {};
+    if (localtime_r(&seconds, &fields) == nullptr) {
+        return LocalTime{};
+    }
+    return LocalTime{fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday,
+                     fields.tm_hour,        fields.tm_min,     fields.tm_sec};
+}
+
+// Local directories through the file system (symbolic links followed, as a user opening one
+// expects; a dangling link is listed as a file); UNC paths through libsmbclient.
+class DirectoryListerPosix : public DirectoryLister {
+public:
+    explicit DirectoryListerPosix(std::string credentialsFile)
+        : m_smb(std::move(credentialsFile)) {}
+
+    bool IsDirectory(const std::string& path) override {
+        if (IsUncPathText(path)) {
+            SMBCCTX* context = m_smb.Get();
+            if (context == nullptr) {
+                return false;
+            }
+            // Opening answers for share roots too, which have no attributes to stat.
+            SMBCFILE* dir = smbc_getFunctionOpendir(context)(context, SmbUrlOf(path).c_str());
+            if (dir == nullptr) {
+                return false;
+            }
+            smbc_getFunctionClosedir(context)(context, dir);
+            return true;
+        }
+        struct stat info {};
+        return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    }
+
+    void List(const std::string& path,
+              const std::function<void(const DirectoryEntry&)>& onEntry) override {
+        if (IsUncPathText(path)) {
+            ListRemote(path, onEntry);
+        } else {
+            ListLocal(path, onEntry);
+        }
+    }
+
+private:
+    static void ListLocal(const std::string& path,
+                          const std::function<void(const DirectoryEntry&)>& onEntry) {
+        DIR* dir = opendir(path.c_str());
+        if (dir == nullptr) {
+            return;
+        }
+        const int fd = dirfd(dir);
+        while (const dirent* found = readdir(dir)) {
+            DirectoryEntry entry;
+            entry.name = found->d_name;
+            struct statx info {};
+            const unsigned mask = STATX_TYPE | STATX_SIZE | STATX_ATIME | STATX_MTIME | STATX_BTIME;
+            if (statx(fd, found->d_name, AT_STATX_SYNC_AS_STAT, mask, &info) != 0 &&
+                statx(fd, found->d_name, AT_SYMLINK_NOFOLLOW | AT_STATX_SYNC_AS_STAT, mask,
+                      &info) != 0) {
+                // Gone between the read and the look: listed by name alone.
+                onEntry(entry);
+                continue;
+            }
+            entry.directory = S_ISDIR(info.stx_mode);
+            entry.size = entry.directory ? 0 : info.stx_size;
+            entry.lastWrite = ToLocal(info.stx_mtime.tv_sec);
+            entry.lastAccess = ToLocal(info.stx_atime.tv_sec);
+            if ((info.stx_mask & STATX_BTIME) != 0) {
+                entry.creation = ToLocal(info.stx_btime.tv_sec);
+            }
+            onEntry(entry);
+        }
+        closedir(dir);
+    }
+
+    void ListRemote(const std::string& path,
+                    const std::function<void(const DirectoryEntry&)>& onEntry) {
+        SMBCCTX* context = m_smb.Get();
+        if (context == nullptr) {
+            return;
+        }
+        SMBCFILE* dir = smbc_getFunctionOpendir(context)(context, SmbUrlOf(path).c_str());
+        if (dir == nullptr) {
+            return;
+        }
+        const auto readdirplus = smbc_getFunctionReaddirPlus(context);
+        while (const libsmb_file_info* found = readdirplus(context, dir)) {
+            DirectoryEntry entry;
+            entry.name = found->name != nullptr ? found->name : "";
+            entry.directory = (found->attrs & kAttributeDirectory) != 0;
+            entry.size = entry.directory ? 0 : found->size;
+            entry.lastWrite = ToLocal(found->mtime_ts.tv_sec);
+            entry.lastAccess = ToLocal(found->atime_ts.tv_sec);
+            if (found->btime_ts.tv_sec != 0) {
+                entry.creation = ToLocal(found->btime_ts.tv_sec);
+            }
+            onEntry(entry);
+        }
+        smbc_getFunctionClosedir(context)(context, dir);
+    }
+
+    SmbContext m_smb;
+};
+
+}  // namespace
+
+std::unique_ptr<DirectoryLister> MakeDirectoryLister(const std::string& credentialsFile) {
+    return std::make_unique<DirectoryListerPosix>(credentialsFile);
+}
+
+}  // namespace pellquin
