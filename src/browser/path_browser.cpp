@@ -210,15 +210,15 @@ void TPathBrowser::SetStatus(const std::string& text) {
     m_host.setStatusText(text);
 }
 
-QTreeWidgetItem* TPathBrowser::AddNode(QTreeWidgetItem* parent, const NodeSpec& spec) {
-    auto* node =
-        new DriveNode(QString::fromStdString(spec.caption), m_images[spec.image], spec.item);
+QTreeWidgetItem* TPathBrowser::AddNode(QTreeWidgetItem* parent, const NodeOutline& outline) {
+    auto* node = new DriveNode(QString::fromStdString(outline.caption), m_images[outline.image],
+                               outline.item);
     if (parent != nullptr) {
         parent->addChild(node);
     } else {
         m_tvwDrives->addTopLevelItem(node);
     }
-    if (spec.item.kind == kKindPath) {
+    if (outline.item.kind == kKindPath) {
         node->addChild(new DriveNode(kPlaceholderCaption, QIcon(), std::nullopt));
     }
     return node;
@@ -229,13 +229,13 @@ void TPathBrowser::LoadDrives() {
     m_tvwDrives->clear();
     m_selectedNode = nullptr;
     QTreeWidgetItem* drives = AddNode(
-        nullptr, NodeSpec{kDrivesCaption, kImageComputer, driveitem{"", "", kKindGroup, 0}});
-    m_favouritesRoot = AddNode(nullptr, NodeSpec{kFavouritesCaption, kImageComputerGlobe,
-                                                 driveitem{"", "", kKindGroup, 0}});
-    AddNode(m_favouritesRoot, NodeSpec{kAddFavouriteCaption, kImageComputerGlobe,
-                                       driveitem{"", "", kKindAddFavourite, 0}});
-    for (const NodeSpec& spec : DriveNodes(m_services.drives->Drives())) {
-        AddNode(drives, spec);
+        nullptr, NodeOutline{kDrivesCaption, kImageComputer, driveitem{"", "", kKindGroup, 0}});
+    m_favouritesRoot = AddNode(nullptr, NodeOutline{kFavouritesCaption, kImageComputerGlobe,
+                                                    driveitem{"", "", kKindGroup, 0}});
+    AddNode(m_favouritesRoot, NodeOutline{kAddFavouriteCaption, kImageComputerGlobe,
+                                          driveitem{"", "", kKindAddFavourite, 0}});
+    for (const NodeOutline& outline : DriveNodes(m_services.drives->Drives())) {
+        AddNode(drives, outline);
     }
     for (const std::string& entry : m_host.favourites()) {
         AddNode(m_favouritesRoot, FavouriteNode(entry));
@@ -330,11 +330,11 @@ void TPathBrowser::AddFavourite() {
     }
     const std::string description = m_frmAddFav->txtDescription()->text().toStdString();
     const std::string path = m_frmAddFav->txtPath()->text().toStdString();
-    NodeSpec spec;
-    spec.caption = description;
-    spec.image = kImageNetworkDrive;
-    spec.item = driveitem{path, description, kKindPath, 1};
-    AddNode(m_favouritesRoot, spec);
+    NodeOutline outline;
+    outline.caption = description;
+    outline.image = kImageNetworkDrive;
+    outline.item = driveitem{path, description, kKindPath, 1};
+    AddNode(m_favouritesRoot, outline);
     m_host.favourites().push_back(FavouriteEntry(description, path));
     m_host.saveFavourites();
 }

@@ -71,7 +71,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QTreeWidgetItem* AddNode(QTreeWidgetItem* parent, const NodeSpec& spec);
+    QTreeWidgetItem* AddNode(QTreeWidgetItem* parent, const NodeOutline& outline);
     void SetStatus(const std::string& text);
 
     BrowserServices m_services;

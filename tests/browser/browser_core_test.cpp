@@ -190,7 +190,7 @@ TEST(DriveNodes, FixedAndNetworkDrivesOnlyInTheSourcesOrder) {
         {"R:\\", "R:", DriveType::RamDisk, "", ""},
         {"Z:\\", "Z:", DriveType::NoRootDir, "", ""},
     };
-    const std::vector<NodeSpec> nodes = DriveNodes(drives);
+    const std::vector<NodeOutline> nodes = DriveNodes(drives);
     ASSERT_EQ(nodes.size(), 3u);
     EXPECT_EQ(nodes[0].caption, "C: (SYSTEM)");
     EXPECT_EQ(nodes[0].image, kImageFixedDisk);
@@ -200,11 +200,11 @@ TEST(DriveNodes, FixedAndNetworkDrivesOnlyInTheSourcesOrder) {
     EXPECT_EQ(nodes[2].item.path, "G:\\");
     EXPECT_EQ(nodes[2].item.name, "\\\\srv\\data");
     EXPECT_EQ(nodes[0].item.name, "");
-    for (const NodeSpec& node : nodes) {
+    for (const NodeOutline& node : nodes) {
         EXPECT_EQ(node.item.kind, kKindPath);
         EXPECT_EQ(node.item.favourite, 0);
     }
-    const NodeSpec favourite = FavouriteNode("Reports|||\\\\srv\\data\\reports");
+    const NodeOutline favourite = FavouriteNode("Reports|||\\\\srv\\data\\reports");
     EXPECT_EQ(favourite.caption, "Reports");
     EXPECT_EQ(favourite.image, kImageNetworkDrive);
     EXPECT_EQ(favourite.item.path, "\\\\srv\\data\\reports");

@@ -13,10 +13,10 @@ bool IsDots(const std::string& name) {
 
 }  // namespace
 
-std::vector<NodeSpec> DriveNodes(const std::vector<DriveInfo>& drives) {
-    std::vector<NodeSpec> nodes;
+std::vector<NodeOutline> DriveNodes(const std::vector<DriveInfo>& drives) {
+    std::vector<NodeOutline> nodes;
     for (const DriveInfo& drive : drives) {
-        NodeSpec node;
+        NodeOutline node;
         node.item.path = drive.root;
         node.item.kind = kKindPath;
         if (drive.type == DriveType::Remote) {
@@ -34,17 +34,17 @@ std::vector<NodeSpec> DriveNodes(const std::vector<DriveInfo>& drives) {
     return nodes;
 }
 
-NodeSpec FavouriteNode(const std::string& entry) {
+NodeOutline FavouriteNode(const std::string& entry) {
     const FavouriteParts parts = SplitFavourite(entry);
-    NodeSpec node;
+    NodeOutline node;
     node.caption = parts.description;
     node.image = kImageNetworkDrive;
     node.item = driveitem{parts.path, parts.description, kKindPath, 1};
     return node;
 }
 
-NodeSpec DirectoryNode(const std::string& parentPath, const std::string& name) {
-    NodeSpec node;
+NodeOutline DirectoryNode(const std::string& parentPath, const std::string& name) {
+    NodeOutline node;
     node.caption = name;
     node.image = kImageFolder;
     node.item = driveitem{ChildPath(parentPath, name), std::string(), kKindPath, 0};

@@ -15,13 +15,13 @@ namespace pellquin {
 
 // The nodes under "Drives" for the drives a source reported: fixed and network drives only,
 // in the source's order, captioned with the label or remote name in parentheses.
-std::vector<NodeSpec> DriveNodes(const std::vector<DriveInfo>& drives);
+std::vector<NodeOutline> DriveNodes(const std::vector<DriveInfo>& drives);
 
 // The node of a stored favourite (split at its first "|||").
-NodeSpec FavouriteNode(const std::string& entry);
+NodeOutline FavouriteNode(const std::string& entry);
 
 // The node of the directory `name` inside the path node `parentPath`.
-NodeSpec DirectoryNode(const std::string& parentPath, const std::string& name);
+NodeOutline DirectoryNode(const std::string& parentPath, const std::string& name);
 
 // Which items of the tree's pop-up menu show for the selected node (nullptr: none selected,
 // or a placeholder).

@@ -30,7 +30,7 @@ struct driveitem {
 };
 
 // A node to be added to the tree: its caption, image and data.
-struct NodeSpec {
+struct NodeOutline {
     std::string caption;
     int image = 0;
     driveitem item;

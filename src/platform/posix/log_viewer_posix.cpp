@@ -20,7 +20,7 @@ class LogViewerPosix : public LogViewer {
 public:
     bool Open(const std::string& path) override {
         std::string local = path;
-        if (IsUncPath(path)) {
+        if (IsUncPathText(path)) {
             std::string data;
             if (m_smb.ReadAll(path, &data) != 0) {
                 return false;

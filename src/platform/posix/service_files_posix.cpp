@@ -108,23 +108,23 @@ public:
 
     uint32_t Copy(const std::string& source, const std::string& destination) override {
         std::string data;
-        int error = IsUncPath(source) ? m_smb.ReadAll(source, &data) : ReadLocal(source, &data);
+        int error = IsUncPathText(source) ? m_smb.ReadAll(source, &data) : ReadLocal(source, &data);
         if (error == 0) {
-            error = IsUncPath(destination) ? m_smb.WriteAll(destination, data)
-                                           : WriteLocalReplacing(destination, data);
+            error = IsUncPathText(destination) ? m_smb.WriteAll(destination, data)
+                                               : WriteLocalReplacing(destination, data);
         }
         return Win32ErrorOfFileErrno(error);
     }
 
     bool IsFile(const std::string& path) override {
         struct stat info {};
-        const int error = IsUncPath(path) ? m_smb.Stat(path, &info)
-                                          : (stat(path.c_str(), &info) == 0 ? 0 : errno);
+        const int error = IsUncPathText(path) ? m_smb.Stat(path, &info)
+                                              : (stat(path.c_str(), &info) == 0 ? 0 : errno);
         return error == 0 && !S_ISDIR(info.st_mode);
     }
 
     void Delete(const std::string& path) override {
-        if (IsUncPath(path)) {
+        if (IsUncPathText(path)) {
             m_smb.Unlink(path);
         } else {
             unlink(path.c_str());

@@ -5,14 +5,9 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/credentials_file.h"
-
-typedef struct _SMBCCTX SMBCCTX;
+#include "platform/posix/smb_context.h"
 
 namespace pellquin {
-
-// True for "\\server\share\..." and "//server/share/...".
-bool IsUncPath(const std::string& path);
 
 // The Win32 code of an errno from a file operation, local or over SMB.
 uint32_t Win32ErrorOfFileErrno(int errnoValue);
@@ -37,9 +32,7 @@ public:
 private:
     SMBCCTX* Context(int* error);
 
-    std::string m_credentialsFile;
-    SmbCredentials m_credentials;
-    SMBCCTX* m_context = nullptr;
+    SmbContext m_smb;
 };
 
 }  // namespace pellquin
