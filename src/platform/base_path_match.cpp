@@ -22,17 +22,4 @@ bool PathIsAtOrBelow(const std::string& path, const std::string& basePath) {
            path[basePath.size()] == '\\';
 }
 
-std::string SambaServerForm(const std::string& localPath) {
-    if (localPath.empty() || localPath[0] != '/') {
-        return localPath;
-    }
-    std::string form = "C:" + localPath;
-    for (char& c : form) {
-        if (c == '/') {
-            c = '\\';
-        }
-    }
-    return form;
-}
-
 }  // namespace pellquin

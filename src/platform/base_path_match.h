@@ -11,8 +11,4 @@ namespace pellquin {
 // A base path ending in "\" matches everything below it; an empty one matches every path.
 bool PathIsAtOrBelow(const std::string& path, const std::string& basePath);
 
-// A Linux path ("/srv/data/x") in the form a Samba server reports paths ("C:\srv\data\x").
-// Texts that do not start with '/' are returned unchanged.
-std::string SambaServerForm(const std::string& localPath);
-
 }  // namespace pellquin

@@ -120,19 +120,6 @@ uint32_t Win32ErrorOfBusConnect(int errnoValue) {
                                                        : kErrorRpcServerUnavailable;
 }
 
-std::string UnixPathOfServerPath(const std::string& path) {
-    if (path.size() < 3 || path[1] != ':' || path[2] != '\\') {
-        return path;
-    }
-    std::string converted = path.substr(2);
-    for (char& c : converted) {
-        if (c == '\\') {
-            c = '/';
-        }
-    }
-    return converted;
-}
-
 bool UnitFileText(const ServiceRegistration& registration, std::string* text) {
     const std::string& program = registration.executablePath;
     if (program.empty() || program[0] != '/' ||

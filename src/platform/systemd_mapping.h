@@ -41,10 +41,6 @@ uint32_t Win32ErrorOfBusError(const std::string& name, int errnoValue);
 // The Win32 code of an errno from connecting to a bus: unreachable is 1722.
 uint32_t Win32ErrorOfBusConnect(int errnoValue);
 
-// A path that a Samba server gave in its Windows form ("C:" then the Unix path with
-// backslashes, as share folders are reported) as the Unix path; other paths unchanged.
-std::string UnixPathOfServerPath(const std::string& path);
-
 // The unit file text of a registration: the program runs in the foreground under systemd,
 // as root, started with the machine (multi-user.target), its log and data beside it in its
 // own directory. Returns false, leaving *text alone, when the path cannot be written into a

@@ -1,6 +1,6 @@
 #include "queryservice/own_server_net_file_api.h"
 
-#include "platform/base_path_match.h"
+#include "platform/samba_path_forms.h"
 
 namespace pellquin {
 

@@ -186,5 +186,38 @@ TEST_F(StandInGio, MountsTheShareAsTheCredentialsFilesUserOrAnonymously) {
               "gio: smb://srv/data/: Failed to mount: access denied");
 }
 
+// Without a named file gio gets the default file's user, with a Kerberos ticket about too:
+// GVfs is given a user or --anonymous, and the ticket is no reason to mount anonymously.
+TEST_F(StandInGio, MountsAsTheDefaultFilesUserAlsoWithATicket) {
+    const char* savedXdg = getenv("XDG_CONFIG_HOME");
+    const std::string savedXdgValue = savedXdg != nullptr ? savedXdg : "";
+    const char* savedCache = getenv("KRB5CCNAME");
+    const std::string savedCacheValue = savedCache != nullptr ? savedCache : "";
+    std::filesystem::create_directory(m_dir.path() + "/pellquin");
+    const std::string credentials = m_dir.path() + "/pellquin/credentials";
+    std::ofstream(credentials) << "username = LAB\\pqadmin\npassword = pw\n";
+    chmod(credentials.c_str(), 0600);
+    setenv("XDG_CONFIG_HOME", m_dir.path().c_str(), 1);
+    setenv("KRB5CCNAME", ("FILE:" + m_dir.path() + "/krb5cc").c_str(), 1);
+
+    const std::string result = MakeDriveMapper(std::string())->Map("\\\\srv\\data");
+    const std::string args = Read("args");
+    const std::string input = Read("input");
+
+    if (savedXdg != nullptr) {
+        setenv("XDG_CONFIG_HOME", savedXdgValue.c_str(), 1);
+    } else {
+        unsetenv("XDG_CONFIG_HOME");
+    }
+    if (savedCache != nullptr) {
+        setenv("KRB5CCNAME", savedCacheValue.c_str(), 1);
+    } else {
+        unsetenv("KRB5CCNAME");
+    }
+    EXPECT_EQ(result, "");
+    EXPECT_EQ(args, "mount smb://srv/data\n");
+    EXPECT_EQ(input, "pqadmin\nLAB\npw\n");
+}
+
 }  // namespace
 }  // namespace pellquin

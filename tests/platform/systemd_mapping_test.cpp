@@ -71,12 +71,7 @@ TEST(SystemdMapping, BusErrorsGiveSystemErrorCodes) {
     EXPECT_EQ(Win32ErrorOfBusConnect(EACCES), 5u);
 }
 
-TEST(SystemdMapping, SambaShareFoldersBecomeUnixPaths) {
-    EXPECT_EQ(UnixPathOfServerPath("C:\\srv\\admin\\System32\\PellquinService"),
-              "/srv/admin/System32/PellquinService");
-    EXPECT_EQ(UnixPathOfServerPath("/var/lib/pellquin/PellquinService"),
-              "/var/lib/pellquin/PellquinService");
-    EXPECT_EQ(UnixPathOfServerPath("C:"), "C:");
+TEST(SystemdMapping, TheServiceIsTheUnitOfItsName) {
     EXPECT_EQ(UnitNameOfService("Pellquin"), "Pellquin.service");
 }
 

@@ -27,23 +27,7 @@ public:
     explicit DirectoryListerPosix(std::string credentialsFile)
         : m_smb(std::move(credentialsFile)) {}
 
-    bool IsDirectory(const std::string& path) override {
-        if (IsUncPathText(path)) {
-            SMBCCTX* context = m_smb.Get();
-            if (context == nullptr) {
-                return false;
-            }
-            // Opening answers for share roots too, which have no attributes to stat.
-            SMBCFILE* dir = smbc_getFunctionOpendir(context)(context, SmbUrlOf(path).c_str());
-            if (dir == nullptr) {
-                return false;
-            }
-            smbc_getFunctionClosedir(context)(context, dir);
-            return true;
-        }
-        struct stat info {};
-        return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-    }
+    bool IsDirectory(const std::string& path) override { return IsDirectoryPath(path, &m_smb); }
 
     void List(const std::string& path,
               const std::function<void(const DirectoryEntry&)>& onEntry) override {

@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <vector>
 
-#include "platform/credentials_file.h"
 #include "platform/drive_mapper.h"
 #include "platform/posix/smb_context.h"
 
@@ -79,22 +78,16 @@ public:
             return "Enter the share as \\\\server\\share";
         }
         const std::string url = SmbUrlOf(share);
-        SmbCredentials credentials;
-        const std::string path =
-            !m_credentialsFile.empty()
-                ? m_credentialsFile
-                : DefaultCredentialsPath(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
-        std::string error;
-        const bool named = !path.empty() && LoadCredentialsFile(path, &credentials, &error) ==
-                                                CredentialsLoad::Loaded;
+        const SmbCredentials credentials = SmbCredentialsOf(m_credentialsFile);
+        const bool asUser = !credentials.user.empty();
         std::vector<std::string> args = {"gio", "mount"};
-        if (!named) {
+        if (!asUser) {
             args.push_back("--anonymous");
         }
         args.push_back(url);
-        const std::string answers = named ? credentials.user + "\n" + credentials.domain + "\n" +
-                                                credentials.password + "\n"
-                                          : std::string();
+        const std::string answers = asUser ? credentials.user + "\n" + credentials.domain + "\n" +
+                                                 credentials.password + "\n"
+                                           : std::string();
         return Run(args, answers);
     }
 

@@ -13,7 +13,9 @@
 
 #include "platform/adapters.h"
 #include "platform/base_path_match.h"
+#include "platform/credentials_choice.h"
 #include "platform/credentials_file.h"
+#include "platform/samba_path_forms.h"
 
 namespace pellquin {
 namespace {
@@ -93,16 +95,6 @@ std::string LocalServerForm(const std::string& basePath) {
     return SambaServerForm(path);
 }
 
-bool HasKerberosTicket() {
-    const char* cache = std::getenv("KRB5CCNAME");
-    if (cache != nullptr && *cache != '\0') {
-        return true;
-    }
-    struct stat info {};
-    const std::string defaultCache = "/tmp/krb5cc_" + std::to_string(getuid());
-    return stat(defaultCache.c_str(), &info) == 0;
-}
-
 // Samba's libnetapi as the NetFileApi. Samba servers return every open file whatever the
 // base path, so the enumeration applies the base-path rule itself; on servers that filter,
 // that second filter changes nothing.
@@ -180,21 +172,20 @@ private:
 // be used.
 bool ApplyCredentials(libnetapi_ctx* context, const NetCredentials& credentials,
                       std::string* error) {
-    // A file named by the user is meant to be used; otherwise a Kerberos ticket comes first.
-    if (credentials.credentialsFile.empty() && HasKerberosTicket()) {
+    const CredentialsChoice choice =
+        ChooseCredentials(credentials.credentialsFile, CurrentCredentialsEnvironment());
+    if (choice.source == CredentialsSource::KerberosTicket) {
         if (libnetapi_set_use_ccache(context) != 0) {
             *error = "Cannot use the Kerberos ticket cache";
             return false;
         }
         return true;
     }
-    const bool named = !credentials.credentialsFile.empty();
-    const std::string path =
-        named ? credentials.credentialsFile
-              : DefaultCredentialsPath(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
-    if (path.empty()) {
+    if (choice.source == CredentialsSource::None) {
         return true;
     }
+    const bool named = choice.source == CredentialsSource::NamedFile;
+    const std::string& path = choice.file;
     SmbCredentials smb;
     switch (LoadCredentialsFile(path, &smb, error)) {
         case CredentialsLoad::Missing:

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "platform/posix/smb_session_posix.h"
+#include "platform/samba_path_forms.h"
 #include "platform/service_adapters.h"
 #include "platform/systemd_mapping.h"
 

@@ -1,8 +1,11 @@
 #include "platform/posix/smb_context.h"
 
+#include <sys/stat.h>
+
 #include <cctype>
-#include <cstdlib>
 #include <cstring>
+
+#include "platform/credentials_choice.h"
 
 namespace pellquin {
 namespace {
@@ -63,6 +66,19 @@ std::string SmbUrlOf(const std::string& unc) {
     return url;
 }
 
+SmbCredentials SmbCredentialsOf(const std::string& namedFile) {
+    const CredentialsChoice choice = ChooseCredentials(namedFile, CurrentCredentialsEnvironment());
+    SmbCredentials credentials;
+    std::string error;
+    // Without a readable file the caller goes on without a user: what the server then
+    // refuses is reported by the operation that follows.
+    if (!choice.file.empty() &&
+        LoadCredentialsFile(choice.file, &credentials, &error) != CredentialsLoad::Loaded) {
+        credentials = SmbCredentials{};
+    }
+    return credentials;
+}
+
 SmbContext::SmbContext(std::string credentialsFile)
     : m_credentialsFile(std::move(credentialsFile)) {}
 
@@ -76,15 +92,7 @@ SMBCCTX* SmbContext::Get() {
     if (m_context != nullptr || m_failed) {
         return m_context;
     }
-    const std::string path =
-        !m_credentialsFile.empty()
-            ? m_credentialsFile
-            : DefaultCredentialsPath(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
-    std::string error;
-    if (!path.empty() &&
-        LoadCredentialsFile(path, &m_credentials, &error) != CredentialsLoad::Loaded) {
-        m_credentials = SmbCredentials{};
-    }
+    m_credentials = SmbCredentialsOf(m_credentialsFile);
     SMBCCTX* context = smbc_new_context();
     if (context == nullptr) {
         m_failed = true;
@@ -102,6 +110,23 @@ SMBCCTX* SmbContext::Get() {
     }
     m_context = context;
     return m_context;
+}
+
+bool IsDirectoryPath(const std::string& path, SmbContext* smb) {
+    if (!IsUncPathText(path)) {
+        struct stat info {};
+        return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    }
+    SMBCCTX* context = smb->Get();
+    if (context == nullptr) {
+        return false;
+    }
+    SMBCFILE* dir = smbc_getFunctionOpendir(context)(context, SmbUrlOf(path).c_str());
+    if (dir == nullptr) {
+        return false;
+    }
+    smbc_getFunctionClosedir(context)(context, dir);
+    return true;
 }
 
 }  // namespace pellquin

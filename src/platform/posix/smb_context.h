@@ -15,9 +15,16 @@ std::string SmbUrlOf(const std::string& unc);
 // True for "\\..." and "//...".
 bool IsUncPathText(const std::string& path);
 
+// The user that libsmbclient and gio go out as for `namedFile` (empty: none named): that of
+// the file ChooseCredentials picks; with a ticket there, the default file all the same, as
+// these clients turn to a ticket only without a user. Empty when that file is missing,
+// unreadable or malformed: the server then judges an anonymous caller (or, through
+// libsmbclient, the ticket).
+SmbCredentials SmbCredentialsOf(const std::string& namedFile);
+
 // One libsmbclient context, made on first use and kept for the owner's life, authenticating
-// as the user of an smbclient-style credentials file (empty name: the default file; no
-// readable file: anonymous and a Kerberos ticket, if any).
+// as SmbCredentialsOf(credentialsFile) gives; without a user, anonymously and with a Kerberos
+// ticket, if any.
 class SmbContext {
 public:
     explicit SmbContext(std::string credentialsFile);
@@ -34,5 +41,10 @@ private:
     SMBCCTX* m_context = nullptr;
     bool m_failed = false;
 };
+
+// Whether `path` names a directory: a local one through stat (symbolic links followed), a UNC
+// one by opening it as a directory, which also answers for "\\server" and share roots that
+// have no attributes of their own to stat.
+bool IsDirectoryPath(const std::string& path, SmbContext* smb);
 
 }  // namespace pellquin

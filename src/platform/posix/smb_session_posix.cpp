@@ -44,8 +44,6 @@ uint32_t Win32ErrorOfFileErrno(int errnoValue) {
 
 SmbSession::SmbSession(std::string credentialsFile) : m_smb(std::move(credentialsFile)) {}
 
-SmbSession::~SmbSession() = default;
-
 SMBCCTX* SmbSession::Context(int* error) {
     SMBCCTX* context = m_smb.Get();
     if (context == nullptr) {
