@@ -1,26 +1,6 @@
 #include "platform/base_path_match.h"
 
 namespace pellquin {
-namespace {
-
-char FoldAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-}  // namespace
-
-bool PathIsAtOrBelow(const std::string& path, const std::string& basePath) {
-    if (path.size() < basePath.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < basePath.size(); ++i) {
-        if (FoldAscii(path[i]) != FoldAscii(basePath[i])) {
-            return false;
-        }
-    }
-    return basePath.empty() || basePath.back() == '\\' || path.size() == basePath.size() ||
-           path[basePath.size()] == '\\';
-}
 
 std::string SambaServerForm(const std::string& localPath) {
     if (localPath.empty() || localPath[0] != '/') {

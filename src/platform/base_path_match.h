@@ -4,13 +4,6 @@
 
 namespace pellquin {
 
-// Whether an open file's path lies at or below `basePath`, as a Windows server filters its
-// open-file enumeration: the comparison ignores case (ASCII letters only: servers fold the
-// rest by their own tables, which we do not carry) and works on whole components, so
-// "C:\data\rep" matches "C:\data\rep" and "C:\data\rep\x" but not "C:\data\reports\x".
-// A base path ending in "\" matches everything below it; an empty one matches every path.
-bool PathIsAtOrBelow(const std::string& path, const std::string& basePath);
-
 // A Linux path ("/srv/data/x") in the form a Samba server reports paths ("C:\srv\data\x").
 // Texts that do not start with '/' are returned unchanged.
 std::string SambaServerForm(const std::string& localPath);

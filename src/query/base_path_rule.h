@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+
+namespace pellquin {
+
+// Whether an open file's path lies at or below `basePath`, as a Windows server filters its
+// open-file enumeration: the comparison ignores case (ASCII letters only: servers fold the
+// rest by their own tables, which we do not carry) and works on whole components, so
+// "C:\data\rep" matches "C:\data\rep" and "C:\data\rep\x" but not "C:\data\reports\x".
+// A base path ending in "\" matches everything below it; an empty one matches every path.
+bool PathIsAtOrBelow(const std::string& path, const std::string& basePath);
+
+}  // namespace pellquin
