@@ -4,34 +4,20 @@
 
 namespace pellquin {
 
+// Fields in declaration order: path name, user name, id, permissions, locks.
+
 TPellquinItem ItemFromEntry(OpenFileEntry entry) {
-    TPellquinItem item;
-    item.PathName = std::move(entry.pathName);
-    item.UserName = std::move(entry.userName);
-    item.Id = entry.id;
-    item.Permissions = entry.permissions;
-    item.NumLocks = entry.numLocks;
-    return item;
+    return {std::move(entry.pathName), std::move(entry.userName), entry.id, entry.permissions,
+            entry.numLocks};
 }
 
 TPellquinItem ItemFromReplyRow(ServiceReplyRow row) {
-    TPellquinItem item;
-    item.PathName = std::move(row.PathName);
-    item.UserName = std::move(row.UserName);
-    item.Id = row.Id;
-    item.Permissions = row.Permissions;
-    item.NumLocks = row.NumLocks;
-    return item;
+    return {std::move(row.PathName), std::move(row.UserName), row.Id, row.Permissions,
+            row.NumLocks};
 }
 
 ServiceReplyRow ReplyRowFromItem(const TPellquinItem& item) {
-    ServiceReplyRow row;
-    row.PathName = item.PathName;
-    row.UserName = item.UserName;
-    row.Id = item.Id;
-    row.Permissions = item.Permissions;
-    row.NumLocks = item.NumLocks;
-    return row;
+    return {item.PathName, item.UserName, item.Id, item.Permissions, item.NumLocks};
 }
 
 }  // namespace pellquin
