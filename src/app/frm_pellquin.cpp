@@ -34,12 +34,12 @@
 #include <utility>
 
 #include "app/frm_status.h"
-#include "app/result_rows.h"
 #include "app/results_model.h"
 #include "browser/drive_tree.h"
 #include "browser/path_browser.h"
 #include "help/html_help_system.h"
 #include "query/result_format.h"
+#include "query/result_rows.h"
 #include "service/service_control_tab.h"
 #include "settings/constants.h"
 #include "shell/context_menus.h"

@@ -3,9 +3,6 @@
 namespace pellquin {
 namespace {
 
-const char* const kCaptions[kResultColumnCount] = {"ID", "File Name", "User Name", "# Locks",
-                                                   "Permissions"};
-
 Qt::Alignment ColumnAlignment(int column) {
     return (column == kColumnLocks ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
 }
@@ -40,7 +37,7 @@ QVariant ResultsModel::headerData(int section, Qt::Orientation orientation, int 
         return QAbstractTableModel::headerData(section, orientation, role);
     }
     if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole) {
-        return QString::fromUtf8(kCaptions[section]);
+        return QString::fromUtf8(ResultColumnCaption(section));
     }
     if (role == Qt::TextAlignmentRole) {
         return QVariant::fromValue(ColumnAlignment(section));

@@ -4,7 +4,7 @@
 #include <locale>
 #include <vector>
 
-#include "app/result_rows.h"
+#include "query/result_rows.h"
 
 namespace pellquin {
 

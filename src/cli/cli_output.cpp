@@ -6,14 +6,18 @@
 #include <string>
 #include <vector>
 
-#include "query/result_format.h"
+#include "query/result_rows.h"
 
 namespace pellquin {
 namespace {
 
-using Row = std::array<std::string, 5>;
-
-const Row kHeader = {"ID", "File Name", "User Name", "# Locks", "Permissions"};
+ResultRow HeaderRow() {
+    ResultRow header;
+    for (int c = 0; c < kResultColumnCount; ++c) {
+        header.cells[c] = ResultColumnCaption(c);
+    }
+    return header;
+}
 
 std::string JsonString(const std::string& text) {
     std::string out = "\"";
@@ -73,57 +77,49 @@ size_t Width(const std::string& text) {
 
 void WriteRows(std::ostream& out, const TPellquinRequest& request, bool serverRelative,
                CliOptions::Format format) {
-    std::vector<Row> rows;
-    rows.reserve(request.Items.size());
-    for (const TPellquinItem& item : request.Items) {
-        rows.push_back({IdText(item.Id),
-                        serverRelative ? item.PathName
-                                       : ClientRelativeName(item.PathName, request.ServerPath,
-                                                            request.ClientPath),
-                        item.UserName, std::to_string(static_cast<int32_t>(item.NumLocks)),
-                        PermissionLetters(item.Permissions)});
-    }
+    std::vector<ResultRow> rows = MakeResultRows(request, serverRelative);
     switch (format) {
         case CliOptions::Format::Json: {
             out << "[";
             for (size_t i = 0; i < rows.size(); ++i) {
                 const TPellquinItem& item = request.Items[i];
                 out << (i ? ",\n " : "\n ") << "{\"id\": " << item.Id
-                    << ", \"fileName\": " << JsonString(rows[i][1])
+                    << ", \"fileName\": " << JsonString(rows[i].cells[kColumnFileName])
                     << ", \"serverPathName\": " << JsonString(item.PathName)
                     << ", \"userName\": " << JsonString(item.UserName)
                     << ", \"locks\": " << item.NumLocks
-                    << ", \"permissions\": " << JsonString(rows[i][4])
+                    << ", \"permissions\": " << JsonString(rows[i].cells[kColumnPermissions])
                     << ", \"permissionBits\": " << item.Permissions << "}";
             }
             out << (rows.empty() ? "]\n" : "\n]\n");
             break;
         }
         case CliOptions::Format::Csv:
-            rows.insert(rows.begin(), kHeader);
-            for (const Row& row : rows) {
-                for (size_t c = 0; c < row.size(); ++c) {
-                    out << (c ? "," : "") << CsvField(row[c]);
+            rows.insert(rows.begin(), HeaderRow());
+            for (const ResultRow& row : rows) {
+                for (int c = 0; c < kResultColumnCount; ++c) {
+                    out << (c ? "," : "") << CsvField(row.cells[c]);
                 }
                 out << "\r\n";
             }
             break;
         case CliOptions::Format::Table: {
-            rows.insert(rows.begin(), kHeader);
-            std::array<size_t, 5> widths{};
-            for (const Row& row : rows) {
-                for (size_t c = 0; c < row.size(); ++c) {
-                    widths[c] = std::max(widths[c], Width(row[c]));
+            rows.insert(rows.begin(), HeaderRow());
+            std::array<size_t, kResultColumnCount> widths{};
+            for (const ResultRow& row : rows) {
+                for (int c = 0; c < kResultColumnCount; ++c) {
+                    widths[c] = std::max(widths[c], Width(row.cells[c]));
                 }
             }
-            for (const Row& row : rows) {
+            for (const ResultRow& row : rows) {
                 std::string line;
-                for (size_t c = 0; c < row.size(); ++c) {
-                    const std::string pad(widths[c] - Width(row[c]), ' ');
+                for (int c = 0; c < kResultColumnCount; ++c) {
+                    const std::string& cell = row.cells[c];
+                    const std::string pad(widths[c] - Width(cell), ' ');
+                    const bool last = c + 1 == kResultColumnCount;
                     // Numbers right-aligned, texts left-aligned; no trailing blanks.
-                    const bool numeric = c == 0 || c == 3;
-                    line += numeric ? pad + row[c] : row[c] + (c + 1 < row.size() ? pad : "");
-                    if (c + 1 < row.size()) {
+                    line += IsNumericColumn(c) ? pad + cell : cell + (last ? "" : pad);
+                    if (!last) {
                         line += "  ";
                     }
                 }

@@ -32,13 +32,24 @@ public:
     virtual uint32_t ShareGetInfo(const std::string& server, const std::string& share,
                                   std::string* folder) = 0;
 
-    // One round of a level-3 enumeration of the files whose path begins with `basePath`
-    // (an empty base path: every open file). `server` is the bare name, or nullopt for this
-    // machine. Returns 0 when this round ends the listing, NET_MORE_DATA when the caller must
-    // call again with the same *resumeHandle, or a failure code (then nothing is appended).
-    // The entries of the round are appended to *entries in the server's order.
+    // One round of a level-3 enumeration asking for the files under `basePath` (an empty base
+    // path: every open file). `server` is the bare name, or nullopt for this machine. Returns
+    // 0 when this round ends the listing, NET_MORE_DATA when the caller must call again with
+    // the same *resumeHandle, or a failure code (then nothing is appended). The entries of the
+    // round are appended to *entries in the server's order, as the server sent them: some
+    // servers ignore the base path, so the caller keeps only the entries at or below
+    // ReportedBasePath.
     virtual uint32_t FileEnum(const std::optional<std::string>& server, const std::string& basePath,
                               uint32_t* resumeHandle, std::vector<OpenFileEntry>* entries) = 0;
+
+    // `basePath` of a FileEnum for `server` in the form that server writes the paths it
+    // reports. An adapter that rewrites the base path before sending it (a path of this
+    // machine as its file server names it) gives the rewritten form; the others the text
+    // itself.
+    virtual std::string ReportedBasePath(const std::optional<std::string>& /*server*/,
+                                         const std::string& basePath) {
+        return basePath;
+    }
 
     // Closes one open-file handle. `server` is given as NetFileClose takes it: two
     // backslashes and the name, or nullopt for this machine.

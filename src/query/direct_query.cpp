@@ -3,6 +3,8 @@
 #include <optional>
 #include <vector>
 
+#include "query/base_path_rule.h"
+#include "query/item_mapping.h"
 #include "query/path_resolution.h"
 #include "query/system_error_text.h"
 
@@ -27,6 +29,8 @@ bool EnumOpenFiles(TPellquinRequest& request, NetFileApi& netFiles, SystemInfo& 
     }
     const std::optional<std::string> server =
         request.IsLocal == 1 ? std::nullopt : std::optional<std::string>(request.Server);
+    // Some servers (Samba's) answer every open file whatever the base path they are given.
+    const std::string base = netFiles.ReportedBasePath(server, request.ServerPath);
     uint32_t resume = 0;
     std::vector<OpenFileEntry> entries;
     for (;;) {
@@ -36,15 +40,10 @@ bool EnumOpenFiles(TPellquinRequest& request, NetFileApi& netFiles, SystemInfo& 
             RecordFailure(request, system, result);
             return false;
         }
-        request.Items.reserve(request.Items.size() + entries.size());
         for (auto& entry : entries) {
-            TPellquinItem item;
-            item.PathName = std::move(entry.pathName);
-            item.UserName = std::move(entry.userName);
-            item.Id = entry.id;
-            item.Permissions = entry.permissions;
-            item.NumLocks = entry.numLocks;
-            request.Items.push_back(std::move(item));
+            if (PathIsAtOrBelow(entry.pathName, base)) {
+                request.Items.push_back(ItemFromEntry(std::move(entry)));
+            }
         }
         if (result == NET_OK) {
             return true;

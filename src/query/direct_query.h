@@ -15,8 +15,9 @@ constexpr size_t MAX_DIRECT_NAME = 254;
 // ResolveServerPath, then EnumOpenFiles. Expects ResolvePath to have succeeded.
 bool QueryDirect(TPellquinRequest& request, NetFileApi& netFiles, SystemInfo& system);
 
-// Appends the open files under ServerPath to Items, following the server's paging. On a
-// failure the rows of earlier rounds stay and ErrorCode/ErrorText are set.
+// Appends the open files at or below ServerPath (PathIsAtOrBelow, whatever the server sent)
+// to Items, following the server's paging. On a failure the rows of earlier rounds stay and
+// ErrorCode/ErrorText are set.
 bool EnumOpenFiles(TPellquinRequest& request, NetFileApi& netFiles, SystemInfo& system);
 
 // Closes FileId on the request's server (this machine for a local path). Returns the

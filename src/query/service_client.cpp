@@ -5,6 +5,7 @@
 
 #include "platform/error_codes.h"
 #include "protocol/service_codec.h"
+#include "query/item_mapping.h"
 #include "query/system_error_text.h"
 
 namespace pellquin {
@@ -129,13 +130,7 @@ bool ServiceClient::QueryThroughService(TPellquinRequest& request) {
     request.ErrorText = reply.header.ErrorText;
     request.ServerPath = reply.header.BasePath;
     for (ServiceReplyRow& row : reply.rows) {
-        TPellquinItem item;
-        item.PathName = std::move(row.PathName);
-        item.UserName = std::move(row.UserName);
-        item.Id = row.Id;
-        item.Permissions = row.Permissions;
-        item.NumLocks = row.NumLocks;
-        request.Items.push_back(std::move(item));
+        request.Items.push_back(ItemFromReplyRow(std::move(row)));
     }
     if (!reply.ok) {
         throw ServiceReplyError(kStreamReadError);

@@ -24,6 +24,14 @@ uint32_t OwnServerNetFileApi::FileEnum(const std::optional<std::string>& server,
     return m_inner->FileEnum(m_server, base, resumeHandle, entries);
 }
 
+std::string OwnServerNetFileApi::ReportedBasePath(const std::optional<std::string>& server,
+                                                  const std::string& basePath) {
+    if (m_server.empty()) {
+        return m_inner->ReportedBasePath(std::nullopt, basePath);
+    }
+    return m_inner->ReportedBasePath(m_server, server ? basePath : SambaServerForm(basePath));
+}
+
 uint32_t OwnServerNetFileApi::FileClose(const std::optional<std::string>& /*server*/, uint32_t id) {
     const std::optional<std::string> own =
         m_server.empty() ? std::nullopt : std::optional<std::string>("\\\\" + m_server);

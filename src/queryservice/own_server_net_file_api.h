@@ -19,6 +19,8 @@ public:
                           std::string* folder) override;
     uint32_t FileEnum(const std::optional<std::string>& server, const std::string& basePath,
                       uint32_t* resumeHandle, std::vector<OpenFileEntry>* entries) override;
+    std::string ReportedBasePath(const std::optional<std::string>& server,
+                                 const std::string& basePath) override;
     uint32_t FileClose(const std::optional<std::string>& server, uint32_t id) override;
 
 private:

@@ -6,6 +6,7 @@
 #include "platform/error_codes.h"
 #include "protocol/service_codec.h"
 #include "query/direct_query.h"
+#include "query/item_mapping.h"
 #include "query/pellquin_request.h"
 #include "query/system_error_text.h"
 
@@ -147,12 +148,9 @@ std::vector<uint8_t> RequestHandler::Handle(const std::string& peer, const uint8
     std::vector<ServiceReplyRow> rows;
     rows.reserve(request.Items.size());
     for (const TPellquinItem& item : request.Items) {
-        ServiceReplyRow row;
-        row.PathName = FitField(item.PathName);
-        row.UserName = FitField(item.UserName);
-        row.Id = item.Id;
-        row.Permissions = item.Permissions;
-        row.NumLocks = item.NumLocks;
+        ServiceReplyRow row = ReplyRowFromItem(item);
+        row.PathName = FitField(std::move(row.PathName));
+        row.UserName = FitField(std::move(row.UserName));
         rows.push_back(std::move(row));
     }
     const std::string outcome =

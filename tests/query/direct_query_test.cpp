@@ -28,9 +28,10 @@ protected:
 
 TEST_F(DirectQuery, PagesAreAppendedInTheServersOrderWithTheResumeHandleCarried) {
     netFiles.shareFolders["data"] = "D:\\Data";
-    netFiles.rounds = {{NET_MORE_DATA, {Entry(1, "D:\\Data\\reports\\a"), Entry(2, "b")}},
-                       {NET_MORE_DATA, {Entry(3, "c")}},
-                       {NET_OK, {Entry(4, "d")}}};
+    netFiles.rounds = {
+        {NET_MORE_DATA, {Entry(1, "D:\\Data\\reports\\a"), Entry(2, "D:\\Data\\reports\\b")}},
+        {NET_MORE_DATA, {Entry(3, "D:\\Data\\reports\\c")}},
+        {NET_OK, {Entry(4, "D:\\Data\\reports\\d")}}};
     TPellquinRequest request = ShareRequest();
 
     ASSERT_TRUE(QueryDirect(request, netFiles, system));
@@ -53,7 +54,9 @@ TEST_F(DirectQuery, PagesAreAppendedInTheServersOrderWithTheResumeHandleCarried)
 
 TEST_F(DirectQuery, FailureInALaterRoundKeepsTheEarlierRows) {
     netFiles.shareFolders["data"] = "D:\\Data";
-    netFiles.rounds = {{NET_MORE_DATA, {Entry(1, "a"), Entry(2, "b")}}, {53, {Entry(3, "c")}}};
+    netFiles.rounds = {
+        {NET_MORE_DATA, {Entry(1, "D:\\Data\\reports\\a"), Entry(2, "D:\\Data\\reports\\b")}},
+        {53, {Entry(3, "D:\\Data\\reports\\c")}}};
     TPellquinRequest request = ShareRequest();
 
     EXPECT_FALSE(QueryDirect(request, netFiles, system));
@@ -79,6 +82,93 @@ TEST_F(DirectQuery, LocalPathIsListedOnThisMachineUnderTheFullPath) {
     ASSERT_EQ(netFiles.enumCalls.size(), 1u);
     EXPECT_EQ(netFiles.enumCalls[0].server, std::nullopt);
     EXPECT_EQ(netFiles.enumCalls[0].basePath, "C:\\Data");
+}
+
+TEST_F(DirectQuery, EveryFieldOfAnEntryReachesItsRow) {
+    netFiles.shareFolders["data"] = "D:\\Data";
+    netFiles.rounds = {{NET_OK, {OpenFileEntry{7, 3, 2, "D:\\Data\\reports\\q1.xls", "ann"}}}};
+    TPellquinRequest request = ShareRequest();
+
+    ASSERT_TRUE(QueryDirect(request, netFiles, system));
+
+    ASSERT_EQ(request.Items.size(), 1u);
+    const TPellquinItem& item = request.Items[0];
+    EXPECT_EQ(item.Id, 7u);
+    EXPECT_EQ(item.Permissions, 3u);
+    EXPECT_EQ(item.NumLocks, 2u);
+    EXPECT_EQ(item.PathName, "D:\\Data\\reports\\q1.xls");
+    EXPECT_EQ(item.UserName, "ann");
+}
+
+std::vector<uint32_t> Ids(const TPellquinRequest& request) {
+    std::vector<uint32_t> ids;
+    for (const auto& item : request.Items) {
+        ids.push_back(item.Id);
+    }
+    return ids;
+}
+
+// A server that ignores the base path (as Samba does) answers every open file it has, over
+// two rounds; only the rows at or below the base path may reach the user, on every system.
+TEST_F(DirectQuery, KeepsOnlyRowsAtOrBelowTheBasePathWhateverTheServerSends) {
+    const std::vector<OpenFileEntry> everyOpenFile = {
+        Entry(1, "D:\\Data\\readme.txt"),
+        Entry(2, "D:\\Data\\reports\\q1.xls"),
+        Entry(3, "d:\\DATA\\Reports\\archive\\2023.txt"),
+        Entry(4, "D:\\Data\\rep\\notes.txt"),
+        Entry(5, "D:\\Data\\reports"),
+        Entry(6, "D:\\Database\\x.txt"),
+        Entry(7, "E:\\other\\reports\\y.txt"),
+    };
+    struct Case {
+        const char* share;  // empty: the server's name alone
+        const char* path;   // below the share
+        std::vector<uint32_t> ids;
+    };
+    const Case cases[] = {
+        {"data", "reports", {2, 3, 5}},     // below the folder, and the folder itself
+        {"data", "rep", {4}},               // whole components: not the start of "reports"
+        {"data", "REPORTS\\Archive", {3}},  // letters match without regard to case
+        {"data", "reports\\q1.xls", {2}},
+        {"data", "", {1, 2, 3, 4, 5}},  // the share's root "D:\Data\", not "D:\Database"
+        {"data", "bench", {}},
+        {"", "", {1, 2, 3, 4, 5, 6, 7}},  // the server's name alone: every open file
+    };
+    for (const Case& c : cases) {
+        test::FakeNetFileApi server;
+        server.shareFolders["data"] = "D:\\Data";
+        server.rounds = {
+            {NET_MORE_DATA, {everyOpenFile.begin(), everyOpenFile.begin() + 3}},
+            {NET_OK, {everyOpenFile.begin() + 3, everyOpenFile.end()}},
+        };
+        TPellquinRequest request;
+        request.Server = "srv";
+        request.Share = c.share;
+        request.Path = c.path;
+
+        ASSERT_TRUE(QueryDirect(request, server, system)) << c.share << " " << c.path;
+        EXPECT_EQ(Ids(request), c.ids) << c.share << " " << c.path;
+        EXPECT_EQ(server.enumCalls.size(), 2u);
+    }
+}
+
+// This machine's file server may name its files in another form than the user's local path
+// (Samba: "C:" and the resolved Unix path); the rule applies to the form the rows carry.
+TEST_F(DirectQuery, LocalRowsAreMatchedInTheFormTheServerReportsThem) {
+    netFiles.reportedBasePaths["/srv/data/rep"] = "C:\\srv\\data\\rep";
+    netFiles.rounds = {{NET_OK,
+                        {Entry(1, "C:\\srv\\data\\rep\\a.txt"), Entry(2, "C:\\srv\\data\\x"),
+                         Entry(3, "C:\\srv\\data\\reports\\b"), Entry(4, "/srv/data/rep/c")}}};
+    TPellquinRequest request;
+    request.IsLocal = 1;
+    request.Path = "/srv/data/rep";
+
+    ASSERT_TRUE(QueryDirect(request, netFiles, system));
+
+    EXPECT_EQ(Ids(request), std::vector<uint32_t>{1});
+    ASSERT_EQ(netFiles.enumCalls.size(), 1u);
+    EXPECT_EQ(netFiles.enumCalls[0].basePath, "/srv/data/rep");
+    EXPECT_EQ(request.ServerPath, "/srv/data/rep");
 }
 
 TEST_F(DirectQuery, DeniedShareLookupStopsBeforeTheListing) {

@@ -44,6 +44,15 @@ void Script(test::FakeNetFileApi& netFiles) {
         {NET_OK, {Entry(12, "C:\\local\\x.doc")}}};
 }
 
+// The same open files, all in the share's "reports" folder, so every query under it keeps
+// them all.
+void ScriptReports(test::FakeNetFileApi& netFiles) {
+    netFiles.rounds = {
+        {NET_MORE_DATA,
+         {Entry(7, "D:\\Data\\reports\\q1.xls"), Entry(9, "D:\\Data\\reports\\a.txt")}},
+        {NET_OK, {Entry(12, "D:\\Data\\reports\\x.doc")}}};
+}
+
 // A fresh directory under the system's temporary directory (portable: no mkdtemp on Windows).
 class TempDir {
 public:
@@ -195,6 +204,7 @@ TEST_F(RequestHandlerTest, PolicyRefusesWithAccessDeniedAndNoServerCall) {
     policy.allowedClients = {"10.0.0.5", "10.0.0.6"};
     policy.refuseClose = true;
     Make(policy);
+    ScriptReports(*m_netFiles);
 
     // Allowed client: queries are served, closes refused.
     EXPECT_EQ(Decode(Send(Record(REQUEST_QUERY, "srv", "data", ""), "10.0.0.6")).rows.size(), 3u);
@@ -249,6 +259,7 @@ TEST_F(RequestHandlerTest, UnreadableRecordGetsAnErrorReply) {
 
 TEST_F(RequestHandlerTest, LogHasOneLinePerRequestAndIsCreatedAgainAfterDeletion) {
     Make();
+    ScriptReports(*m_netFiles);
     Send(Record(REQUEST_QUERY, "srv", "data", "reports"));
     Send(Record(REQUEST_CLOSE, "", "", "C:\\local\\x.doc", 12));
     std::string log = LogText();

@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include "fake_net_file_api.h"
+#include "fake_system_info.h"
+#include "query/direct_query.h"
 #include "queryservice/own_server_net_file_api.h"
 
 namespace pellquin {
@@ -188,6 +190,33 @@ TEST(OwnServerNetFileApi, EveryCallGoesToTheServiceOwnServer) {
     thisMachine.FileClose(std::string("\\\\elsewhere"), 4);
     EXPECT_EQ(localFake.enumCalls[0].server, std::nullopt);
     EXPECT_EQ(localFake.closeCalls[0].server, std::nullopt);
+}
+
+// A local path names a folder of the service's machine; its Samba server answers every open
+// file, named in its own form, and the query keeps the ones under that folder.
+TEST(OwnServerNetFileApi, ALocalPathKeepsTheRowsUnderItInTheServersForm) {
+    const std::vector<OpenFileEntry> everyOpenFile = {
+        {1, 1, 0, "C:\\srv\\data\\x\\a.txt", "bob"},
+        {2, 1, 0, "C:\\srv\\data\\xy\\b.txt", "bob"},
+        {3, 1, 0, "C:\\srv\\other\\c.txt", "bob"},
+    };
+    test::FakeSystemInfo system;
+    for (const char* server : {"127.0.0.5", ""}) {
+        SCOPED_TRACE(server);
+        auto inner = std::make_unique<test::FakeNetFileApi>();
+        inner->rounds = {{NET_OK, everyOpenFile}};
+        // This machine's own adapter makes the server's form itself.
+        inner->reportedBasePaths["/srv/data/x"] = "C:\\srv\\data\\x";
+        OwnServerNetFileApi api(std::move(inner), server);
+        TPellquinRequest request;
+        request.IsLocal = 1;
+        request.Path = "/srv/data/x";
+
+        ASSERT_TRUE(QueryDirect(request, api, system));
+
+        ASSERT_EQ(request.Items.size(), 1u);
+        EXPECT_EQ(request.Items[0].Id, 1u);
+    }
 }
 
 }  // namespace

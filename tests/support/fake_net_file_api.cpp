@@ -32,6 +32,12 @@ uint32_t FakeNetFileApi::FileEnum(const std::optional<std::string>& server,
     return round.result;
 }
 
+std::string FakeNetFileApi::ReportedBasePath(const std::optional<std::string>& /*server*/,
+                                             const std::string& basePath) {
+    const auto it = reportedBasePaths.find(basePath);
+    return it == reportedBasePaths.end() ? basePath : it->second;
+}
+
 uint32_t FakeNetFileApi::FileClose(const std::optional<std::string>& server, uint32_t id) {
     closeCalls.push_back({server, id});
     const auto it = closeResults.find(id);

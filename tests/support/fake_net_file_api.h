@@ -36,8 +36,12 @@ public:
     uint32_t shareResult = 0;  // when non-zero, every share lookup fails with it
     uint32_t unknownShareResult = 2310;
 
-    // Enumeration rounds served in order; once they run out, a round of no entries and 0.
+    // Enumeration rounds served in order, whatever the base path (as a Samba server answers);
+    // once they run out, a round of no entries and 0.
     std::deque<Round> rounds;
+    // Base paths the server writes in another form, as a local path of this machine is named
+    // by its own file server; unlisted ones are reported as given.
+    std::map<std::string, std::string> reportedBasePaths;
     // Close results by id; unlisted ids close with closeResult.
     std::map<uint32_t, uint32_t> closeResults;
     uint32_t closeResult = 0;
@@ -50,6 +54,8 @@ public:
                           std::string* folder) override;
     uint32_t FileEnum(const std::optional<std::string>& server, const std::string& basePath,
                       uint32_t* resumeHandle, std::vector<OpenFileEntry>* entries) override;
+    std::string ReportedBasePath(const std::optional<std::string>& server,
+                                 const std::string& basePath) override;
     uint32_t FileClose(const std::optional<std::string>& server, uint32_t id) override;
 };
 

@@ -12,7 +12,6 @@
 #include <cstdlib>
 
 #include "platform/adapters.h"
-#include "platform/base_path_match.h"
 #include "platform/credentials_choice.h"
 #include "platform/credentials_file.h"
 #include "platform/samba_path_forms.h"
@@ -96,8 +95,7 @@ std::string LocalServerForm(const std::string& basePath) {
 }
 
 // Samba's libnetapi as the NetFileApi. Samba servers return every open file whatever the
-// base path, so the enumeration applies the base-path rule itself; on servers that filter,
-// that second filter changes nothing.
+// base path; the entries go back as they came, and the engine keeps those under the path.
 class NetFilesPosix : public NetFileApi {
 public:
     explicit NetFilesPosix(libnetapi_ctx* context) : m_context(context) {}
@@ -128,7 +126,7 @@ public:
     uint32_t FileEnum(const std::optional<std::string>& server, const std::string& basePath,
                       uint32_t* resumeHandle, std::vector<OpenFileEntry>* entries) override {
         const ServerName name(server);
-        const std::string base = server ? basePath : LocalServerForm(basePath);
+        const std::string base = ReportedBasePath(server, basePath);
         uint8_t* buffer = nullptr;
         uint32_t read = 0;
         uint32_t total = 0;
@@ -139,15 +137,11 @@ public:
         if ((status == 0 || status == NET_MORE_DATA) && buffer != nullptr) {
             const auto* files = reinterpret_cast<const FILE_INFO_3*>(buffer);
             for (uint32_t i = 0; i < read; ++i) {
-                const std::string path = files[i].fi3_pathname ? files[i].fi3_pathname : "";
-                if (!PathIsAtOrBelow(path, base)) {
-                    continue;
-                }
                 OpenFileEntry entry;
                 entry.id = files[i].fi3_id;
                 entry.permissions = files[i].fi3_permissions;
                 entry.numLocks = files[i].fi3_num_locks;
-                entry.pathName = path;
+                entry.pathName = files[i].fi3_pathname ? files[i].fi3_pathname : "";
                 entry.userName = files[i].fi3_username ? files[i].fi3_username : "";
                 entries->push_back(std::move(entry));
             }
@@ -156,6 +150,11 @@ public:
             NetApiBufferFree(buffer);
         }
         return status;
+    }
+
+    std::string ReportedBasePath(const std::optional<std::string>& server,
+                                 const std::string& basePath) override {
+        return server ? basePath : LocalServerForm(basePath);
     }
 
     uint32_t FileClose(const std::optional<std::string>& server, uint32_t id) override {

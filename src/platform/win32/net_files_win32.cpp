@@ -23,7 +23,8 @@ std::string Narrow(const wchar_t* text) {
     return buffer;
 }
 
-// Windows servers filter on the base path and page with ERROR_MORE_DATA themselves.
+// Windows servers page with ERROR_MORE_DATA themselves. The entries go back as the server sent
+// them: a Samba server ignores the base path, and the engine keeps those under it.
 class NetFilesWin32 : public NetFileApi {
 public:
     uint32_t ShareGetInfo(const std::string& server, const std::string& share,

@@ -9,11 +9,21 @@
 
 namespace pellquin {
 
-// Columns of the results list, in the order shown.
+// The rows of a check as every front end shows them (the desktop program's results list,
+// the command line's table, CSV and JSON): one set of columns, captions and cell texts.
+
+// Columns of the results, in the order shown.
 enum ResultColumn { kColumnId, kColumnFileName, kColumnUserName, kColumnLocks, kColumnPermissions };
 constexpr int kResultColumnCount = 5;
 
-// One row of the results list: the texts it shows, plus what ordering needs. The texts are
+// The column's caption ("ID", "File Name", ...). `column` is one of ResultColumn.
+const char* ResultColumnCaption(int column);
+
+// Whether the column holds a number (the id and the lock count), which orders and aligns as
+// one rather than as text.
+bool IsNumericColumn(int column);
+
+// One row of the results: the texts it shows, plus what ordering needs. The texts are
 // copies, so a row outlives the request it came from.
 struct ResultRow {
     std::string cells[kResultColumnCount];
@@ -22,8 +32,9 @@ struct ResultRow {
     std::string idKey;  // collation key of the id text under the list's locale
 };
 
-// Builds the rows of a successful query, in arrival order. The file name is the server's own
-// one when `serverRelative`, else the client-relative one.
+// Builds the rows of a successful query, in arrival order: the id as IdText shows it, the
+// file name as the server reports it when `serverRelative`, else client-relative
+// (ClientRelativeName), the user, the lock count read as signed, the permission letters.
 std::vector<ResultRow> MakeResultRows(const TPellquinRequest& request, bool serverRelative);
 
 // The order the list takes when it is filled: by the id text under `collation` (the user's
@@ -32,7 +43,7 @@ std::vector<ResultRow> MakeResultRows(const TPellquinRequest& request, bool serv
 void OrderByIdText(std::vector<ResultRow>& rows, const std::collate<char>& collation);
 
 // The order after a header click, as a permutation: result[i] is the index in `rows` of the
-// row that goes to position i. Columns 0 and 3 compare as signed numbers, the others by
+// row that goes to position i. Numeric columns compare as signed numbers, the others by
 // character codes (case-sensitive). Stable in both directions: equal rows keep their order.
 std::vector<size_t> ColumnOrder(const std::vector<ResultRow>& rows, int column, bool ascending);
 

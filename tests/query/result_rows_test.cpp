@@ -1,4 +1,4 @@
-#include "app/result_rows.h"
+#include "query/result_rows.h"
 
 #include <gtest/gtest.h>
 

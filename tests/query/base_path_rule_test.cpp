@@ -1,4 +1,4 @@
-#include "platform/base_path_match.h"
+#include "query/base_path_rule.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/result_rows.h"
+#include "query/result_rows.h"
 
 #include <algorithm>
 #include <numeric>
@@ -7,6 +7,20 @@
 #include "query/result_format.h"
 
 namespace pellquin {
+namespace {
+
+const char* const kCaptions[kResultColumnCount] = {"ID", "File Name", "User Name", "# Locks",
+                                                   "Permissions"};
+
+}  // namespace
+
+const char* ResultColumnCaption(int column) {
+    return kCaptions[column];
+}
+
+bool IsNumericColumn(int column) {
+    return column == kColumnId || column == kColumnLocks;
+}
 
 std::vector<ResultRow> MakeResultRows(const TPellquinRequest& request, bool serverRelative) {
     std::vector<ResultRow> rows;
