@@ -19,6 +19,7 @@
 #include "browser/core/browser_logic.h"
 #include "browser/drive_tree.h"
 #include "browser/path_browser.h"
+#include "fake_drive_mapper.h"
 #include "fake_drive_source.h"
 
 namespace {
@@ -88,6 +89,7 @@ int main(int argc, char** argv) {
     BrowserServices services;
     services.drives = std::move(drives);
     services.directories = MakeDirectoryLister(std::string());
+    services.mapper = std::make_unique<test::FakeDriveMapper>();
     BrowserHost host;
     host.setPathText = [](const std::string&) {};
     host.setStatusText = [](const std::string&) {};

@@ -11,6 +11,8 @@
 #include <QSplitter>
 #include <QTreeView>
 #include <cstdint>
+#include <stdexcept>
+#include <string>
 
 #include "browser/browser_images.h"
 #include "browser/core/browser_logic.h"
@@ -22,24 +24,6 @@
 
 namespace pellquin {
 namespace {
-
-class NoDrives : public DriveSource {
-public:
-    std::vector<DriveInfo> Drives() override { return {}; }
-};
-
-class NoDirectories : public DirectoryLister {
-public:
-    bool IsDirectory(const std::string&) override { return false; }
-    void List(const std::string&, const std::function<void(const DirectoryEntry&)>&) override {}
-};
-
-class NoMapper : public DriveMapper {
-public:
-    bool ShowSystemDialog(uintptr_t) override { return false; }
-    std::string Missing() override { return "Map Drive is not available in this program"; }
-    std::string Map(const std::string&) override { return Missing(); }
-};
 
 // The hourglass for the length of a command, restored on every way out.
 class BusyCursor {
@@ -73,6 +57,12 @@ private:
     QWidget* m_widget;
 };
 
+void Require(bool present, const char* what) {
+    if (!present) {
+        throw std::invalid_argument(std::string("The path browser was built without ") + what);
+    }
+}
+
 bool IsPlaceholder(const QTreeWidgetItem* node) {
     return node != nullptr && ItemOf(node) == nullptr &&
            node->text(0) == QString::fromUtf8(kPlaceholderCaption);
@@ -92,15 +82,14 @@ TPathBrowser::TPathBrowser(QSplitter* splitter, BrowserServices services, Browse
               .toString(QDate(time.year, time.month, time.day), QLocale::ShortFormat)
               .toStdString();
       }) {
-    if (!m_services.drives) {
-        m_services.drives = std::make_unique<NoDrives>();
-    }
-    if (!m_services.directories) {
-        m_services.directories = std::make_unique<NoDirectories>();
-    }
-    if (!m_services.mapper) {
-        m_services.mapper = std::make_unique<NoMapper>();
-    }
+    // A browser wired without one of these would show an empty tree or a dead button
+    // instead of failing where the mistake is.
+    Require(m_services.drives != nullptr, "a drive source");
+    Require(m_services.directories != nullptr, "a directory lister");
+    Require(m_services.mapper != nullptr, "a drive mapper");
+    Require(m_host.setPathText && m_host.setStatusText && m_host.checkPath &&
+                m_host.showDirectoryNames && m_host.favourites && m_host.saveFavourites,
+            "every host function");
 
     m_tvwDrives = new DriveTree(splitter);
     m_tvwDrives->setObjectName("tvwDrives");

@@ -22,9 +22,9 @@
 #include "fake_path_probe.h"
 #include "fake_registry.h"
 #include "fake_service_exchange.h"
-#include "fake_service_parts.h"
 #include "fake_system_info.h"
 #include "fake_universal_names.h"
+#include "fake_window_services.h"
 #include "scripted_prompts.h"
 
 namespace pellquin {
@@ -74,6 +74,7 @@ private:
     std::unique_ptr<SettingsStore> m_settings;
     std::unique_ptr<test::FakePathProbe> m_probe;
     std::unique_ptr<test::ScriptedPrompts> m_prompts;
+    std::unique_ptr<test::FakeWindowParts> m_parts;
     std::unique_ptr<TfrmPellquin> m_window;
     std::unique_ptr<QSignalSpy> m_statusSpy;
 
@@ -160,8 +161,9 @@ private slots:
         m_probe = std::make_unique<test::FakePathProbe>();
         m_probe->directories = {kShare};
         m_prompts = std::make_unique<test::ScriptedPrompts>();
-        m_window = std::make_unique<TfrmPellquin>(*m_modPQ, *m_settings, *m_probe, *m_prompts,
-                                                  test::FakeServiceControlParts());
+        m_parts = std::make_unique<test::FakeWindowParts>(*m_prompts);
+        m_window =
+            std::make_unique<TfrmPellquin>(m_parts->Services(*m_modPQ, *m_settings, *m_probe));
         m_net->popup = &m_window->frmStatus();
         m_statusSpy =
             std::make_unique<QSignalSpy>(m_window->statusBar(), &QStatusBar::messageChanged);
@@ -172,6 +174,7 @@ private slots:
     void cleanup() {
         m_statusSpy.reset();
         m_window.reset();
+        m_parts.reset();
         m_modPQ.reset();
     }
 

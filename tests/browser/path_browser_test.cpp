@@ -40,9 +40,9 @@
 #include "fake_path_probe.h"
 #include "fake_registry.h"
 #include "fake_service_exchange.h"
-#include "fake_service_parts.h"
 #include "fake_system_info.h"
 #include "fake_universal_names.h"
+#include "fake_window_services.h"
 #include "platform/directory_lister.h"
 #include "scripted_prompts.h"
 
@@ -125,6 +125,7 @@ private:
     std::unique_ptr<SettingsStore> m_settings;
     std::unique_ptr<test::FakePathProbe> m_probe;
     std::unique_ptr<test::ScriptedPrompts> m_prompts;
+    std::unique_ptr<test::FakeWindowParts> m_parts;
     std::unique_ptr<TfrmPellquin> m_window;
     std::unique_ptr<QSignalSpy> m_statusSpy;
 
@@ -147,9 +148,8 @@ private:
         services.directories = MakeDirectoryLister(std::string());
         services.mapper = std::move(mapper);
         services.folders = std::move(folders);
-        auto window = std::make_unique<TfrmPellquin>(*m_modPQ, *m_settings, *m_probe, *m_prompts,
-                                                     test::FakeServiceControlParts(), nullptr,
-                                                     nullptr, std::move(services));
+        auto window = std::make_unique<TfrmPellquin>(
+            m_parts->Services(*m_modPQ, *m_settings, *m_probe, std::move(services)));
         if (fixedDateFormat) {
             window->browser().SetShortDateFormat("dd/MM/yyyy");
         }
@@ -296,6 +296,7 @@ private slots:
         m_settings = std::make_unique<SettingsStore>(*m_registry);
         m_probe = std::make_unique<test::FakePathProbe>();
         m_prompts = std::make_unique<test::ScriptedPrompts>();
+        m_parts = std::make_unique<test::FakeWindowParts>(*m_prompts);
         StoreFavourites({"Docs|||" + m_d, "Gone|||" + root + "/missing"});
         m_window = MakeWindow();
         m_statusSpy =
@@ -308,6 +309,7 @@ private slots:
     void cleanup() {
         m_statusSpy.reset();
         m_window.reset();
+        m_parts.reset();
         m_modPQ.reset();
         m_dir.reset();
     }
