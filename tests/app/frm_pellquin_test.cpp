@@ -15,7 +15,10 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
+#include <functional>
+#include <map>
 #include <memory>
+#include <stdexcept>
 
 #include "app/frm_status.h"
 #include "fake_net_file_api.h"
@@ -593,6 +596,57 @@ private slots:
                  std::optional<uint32_t>(600));
         QCOMPARE(m_registry->GetDword(RegistryRoot::CurrentUser, defaults, "DrivesWidth"),
                  std::optional<uint32_t>(260));
+    }
+
+    // A window wired without one of its services refuses to be built, naming what is
+    // missing, and leaves no window behind; nothing is shown to the user.
+    void aWindowMissingAServiceIsRefusedByName_data() {
+        QTest::addColumn<QString>("missing");
+        QTest::addColumn<QString>("message");
+        const QString window = "The main window was built without ";
+        for (const char* member :
+             {"modPQ", "settings", "pathProbe", "prompts", "contextMenus", "help", "frmAbout",
+              "serviceParts.manager", "serviceParts.files", "serviceParts.viewer"}) {
+            QTest::newRow(member) << member << window + member;
+        }
+        const QString browser = "The path browser was built without ";
+        QTest::newRow("browserServices.drives")
+            << "browserServices.drives" << browser + "a drive source";
+        QTest::newRow("browserServices.directories")
+            << "browserServices.directories" << browser + "a directory lister";
+        QTest::newRow("browserServices.mapper")
+            << "browserServices.mapper" << browser + "a drive mapper";
+    }
+    void aWindowMissingAServiceIsRefusedByName() {
+        QFETCH(QString, missing);
+        QFETCH(QString, message);
+        const QWidgetList before = QApplication::topLevelWidgets();
+        WindowServices services = m_parts->Services(*m_modPQ, *m_settings, *m_probe);
+        const std::map<QString, std::function<void()>> drop = {
+            {"modPQ", [&] { services.modPQ = nullptr; }},
+            {"settings", [&] { services.settings = nullptr; }},
+            {"pathProbe", [&] { services.pathProbe = nullptr; }},
+            {"prompts", [&] { services.prompts = nullptr; }},
+            {"contextMenus", [&] { services.contextMenus = nullptr; }},
+            {"help", [&] { services.help = nullptr; }},
+            {"frmAbout", [&] { services.frmAbout.reset(); }},
+            {"serviceParts.manager", [&] { services.serviceParts.manager.reset(); }},
+            {"serviceParts.files", [&] { services.serviceParts.files.reset(); }},
+            {"serviceParts.viewer", [&] { services.serviceParts.viewer.reset(); }},
+            {"browserServices.drives", [&] { services.browserServices.drives.reset(); }},
+            {"browserServices.directories", [&] { services.browserServices.directories.reset(); }},
+            {"browserServices.mapper", [&] { services.browserServices.mapper.reset(); }},
+        };
+        drop.at(missing)();
+        QString thrown;
+        try {
+            TfrmPellquin window(std::move(services));
+        } catch (const std::invalid_argument& e) {
+            thrown = e.what();
+        }
+        QCOMPARE(thrown, message);
+        QCOMPARE(QApplication::topLevelWidgets().size(), before.size());
+        QCOMPARE(m_prompts->shown, std::vector<std::string>());
     }
 };
 

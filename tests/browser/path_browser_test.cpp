@@ -16,6 +16,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -26,7 +27,9 @@
 #include <algorithm>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <memory>
+#include <stdexcept>
 
 #include "app/frm_pellquin.h"
 #include "browser/drive_tree.h"
@@ -743,6 +746,59 @@ private slots:
         QCOMPARE(m_mapper->mapped, std::vector<std::string>({"\\\\srv\\data"}));
         QCOMPARE(m_prompts->shown.back(), std::string("Error: Access denied"));
         QCOMPARE(m_drives->scans, 4);
+    }
+
+    // A browser wired without a service or a host function refuses to be built, naming what
+    // is missing, where it would otherwise show an empty tree or fail at the first click.
+    // The folder dialog alone may be left out: the toolkit's serves.
+    void aBrowserMissingAServiceIsRefusedByName_data() {
+        QTest::addColumn<QString>("missing");
+        QTest::addColumn<QString>("message");
+        const QString prefix = "The path browser was built without ";
+        QTest::newRow("drives") << "drives" << prefix + "a drive source";
+        QTest::newRow("directories") << "directories" << prefix + "a directory lister";
+        QTest::newRow("mapper") << "mapper" << prefix + "a drive mapper";
+        for (const char* function : {"setPathText", "setStatusText", "checkPath",
+                                     "showDirectoryNames", "favourites", "saveFavourites"}) {
+            QTest::newRow(function) << function << prefix + "every host function";
+        }
+        QTest::newRow("folders") << "folders" << QString();
+    }
+    void aBrowserMissingAServiceIsRefusedByName() {
+        QFETCH(QString, missing);
+        QFETCH(QString, message);
+        BrowserServices services = test::FakeBrowserServices();
+        std::vector<std::string> favourites;
+        BrowserHost host;
+        host.setPathText = [](const std::string&) {};
+        host.setStatusText = [](const std::string&) {};
+        host.checkPath = [] {};
+        host.showDirectoryNames = [] { return true; };
+        host.favourites = [&favourites]() -> std::vector<std::string>& { return favourites; };
+        host.saveFavourites = [] {};
+        const std::map<QString, std::function<void()>> drop = {
+            {"drives", [&] { services.drives.reset(); }},
+            {"directories", [&] { services.directories.reset(); }},
+            {"mapper", [&] { services.mapper.reset(); }},
+            {"folders", [&] { services.folders.reset(); }},
+            {"setPathText", [&] { host.setPathText = nullptr; }},
+            {"setStatusText", [&] { host.setStatusText = nullptr; }},
+            {"checkPath", [&] { host.checkPath = nullptr; }},
+            {"showDirectoryNames", [&] { host.showDirectoryNames = nullptr; }},
+            {"favourites", [&] { host.favourites = nullptr; }},
+            {"saveFavourites", [&] { host.saveFavourites = nullptr; }},
+        };
+        drop.at(missing)();
+        QSplitter splitter;
+        QString thrown;
+        try {
+            TPathBrowser browser(&splitter, std::move(services), std::move(host), *m_prompts);
+        } catch (const std::invalid_argument& e) {
+            thrown = e.what();
+        }
+        QCOMPARE(thrown, message);
+        // A refused browser leaves nothing in the splitter; a built one its tree and list.
+        QCOMPARE(splitter.count(), message.isEmpty() ? 2 : 0);
     }
 };
 
