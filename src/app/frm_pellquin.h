@@ -24,10 +24,10 @@ class TfrmStatus;
 class TPathBrowser;
 class UsersPage;
 
-// The main window: the path box and browser frame, the Check command, the pages (users,
-// service control, options), menus and status bar, and the start-up and close sequences.
-// Every user-facing failure goes through the prompts; nothing here throws once the window
-// is built.
+// The main window: its pages (Path/File, Users, Service Control, Options), menus and status
+// bar, the Check command, and the start-up and close sequences with the settings they read
+// and write. Every user-facing failure goes through the prompts; nothing here throws once
+// the window is built.
 class TfrmPellquin : public QMainWindow {
     Q_OBJECT
 public:

@@ -12,7 +12,7 @@
 
 #include "app/frm_pellquin.h"
 #include "fake_registry.h"
-#include "fake_window_services.h"
+#include "fake_window_parts.h"
 #include "file_holder.h"
 #include "platform/adapters.h"
 #include "query/service_client.h"

@@ -13,7 +13,7 @@
 #include "fake_context_menu.h"
 #include "fake_html_help.h"
 #include "fake_registry.h"
-#include "fake_window_services.h"
+#include "fake_window_parts.h"
 #include "file_holder.h"
 #include "help/html_help_system.h"
 #include "platform/adapters.h"

@@ -27,7 +27,7 @@
 #include "fake_service_exchange.h"
 #include "fake_system_info.h"
 #include "fake_universal_names.h"
-#include "fake_window_services.h"
+#include "fake_window_parts.h"
 #include "scripted_prompts.h"
 
 namespace pellquin {

@@ -16,7 +16,7 @@
 #include "fake_service_exchange.h"
 #include "fake_system_info.h"
 #include "fake_universal_names.h"
-#include "fake_window_services.h"
+#include "fake_window_parts.h"
 #include "platform/directory_lister.h"
 #include "samba_sandbox.h"
 #include "scripted_prompts.h"

@@ -25,7 +25,7 @@
 #include "fake_system_info.h"
 #include "fake_universal_names.h"
 #include "fake_url_launcher.h"
-#include "fake_window_services.h"
+#include "fake_window_parts.h"
 #include "local_servers.h"
 #include "platform/adapters.h"
 #include "scripted_prompts.h"
