@@ -21,6 +21,7 @@
 #include "browser/path_browser.h"
 #include "fake_drive_mapper.h"
 #include "fake_drive_source.h"
+#include "quiet_browser_host.h"
 
 namespace {
 
@@ -90,13 +91,7 @@ int main(int argc, char** argv) {
     services.drives = std::move(drives);
     services.directories = MakeDirectoryLister(std::string());
     services.mapper = std::make_unique<test::FakeDriveMapper>();
-    BrowserHost host;
-    host.setPathText = [](const std::string&) {};
-    host.setStatusText = [](const std::string&) {};
-    host.checkPath = [] {};
-    host.showDirectoryNames = [] { return true; };
-    host.favourites = [&favourites]() -> std::vector<std::string>& { return favourites; };
-    host.saveFavourites = [] {};
+    BrowserHost host = test::QuietBrowserHost(favourites);
     TPathBrowser browser(&splitter, std::move(services), std::move(host), prompts);
     splitter.show();
     browser.LoadDrives();

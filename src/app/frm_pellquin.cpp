@@ -26,6 +26,7 @@
 #include "app/path_page.h"
 #include "app/result_rows.h"
 #include "app/users_page.h"
+#include "browser/busy_cursor.h"
 #include "browser/path_browser.h"
 #include "help/html_help_system.h"
 #include "service/service_control_tab.h"
@@ -49,24 +50,6 @@ constexpr int kClientHeight = 496;
 constexpr int kInitialLeft = 291;
 constexpr int kInitialTop = 219;
 constexpr int kStatusBarHeight = 23;
-
-// The hourglass for the length of a command, restored on every way out.
-class BusyCursor {
-public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { Restore(); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-    void Restore() {
-        if (m_active) {
-            m_active = false;
-            QApplication::restoreOverrideCursor();
-        }
-    }
-
-private:
-    bool m_active = true;
-};
 
 // Marks a check as running for its whole length, whichever way it ends.
 class CheckingMark {

@@ -1,7 +1,6 @@
 #include "browser/path_browser.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QDate>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -15,6 +14,7 @@
 #include <string>
 
 #include "browser/browser_images.h"
+#include "browser/busy_cursor.h"
 #include "browser/core/browser_logic.h"
 #include "browser/core/browser_texts.h"
 #include "browser/drive_tree.h"
@@ -24,24 +24,6 @@
 
 namespace pellquin {
 namespace {
-
-// The hourglass for the length of a command, restored on every way out.
-class BusyCursor {
-public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { Restore(); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-    void Restore() {
-        if (m_active) {
-            m_active = false;
-            QApplication::restoreOverrideCursor();
-        }
-    }
-
-private:
-    bool m_active = true;
-};
 
 // Repainting of a widget suspended for a scope, resumed on every way out.
 class SuspendedUpdates {

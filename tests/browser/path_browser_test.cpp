@@ -47,6 +47,7 @@
 #include "fake_universal_names.h"
 #include "fake_window_parts.h"
 #include "platform/directory_lister.h"
+#include "quiet_browser_host.h"
 #include "scripted_prompts.h"
 
 namespace pellquin {
@@ -769,13 +770,7 @@ private slots:
         QFETCH(QString, message);
         BrowserServices services = test::FakeBrowserServices();
         std::vector<std::string> favourites;
-        BrowserHost host;
-        host.setPathText = [](const std::string&) {};
-        host.setStatusText = [](const std::string&) {};
-        host.checkPath = [] {};
-        host.showDirectoryNames = [] { return true; };
-        host.favourites = [&favourites]() -> std::vector<std::string>& { return favourites; };
-        host.saveFavourites = [] {};
+        BrowserHost host = test::QuietBrowserHost(favourites);
         const std::map<QString, std::function<void()>> drop = {
             {"drives", [&] { services.drives.reset(); }},
             {"directories", [&] { services.directories.reset(); }},
