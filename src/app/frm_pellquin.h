@@ -36,8 +36,8 @@ public:
     explicit TfrmPellquin(WindowServices services, QWidget* parent = nullptr);
     ~TfrmPellquin() override;
 
-    // The program's start: the start-up sequence (settings, help, the Path/File tab and the
-    // drive tree), then the window is shown at its stored place; the welcome offer and the
+    // The program's start, called once: the start-up sequence (settings, help, the Path/File tab
+    // and the drive tree), then the window is shown at its stored place; the welcome offer and the
     // check of the first of `arguments` (the command line's after the program name) follow
     // once the window is drawn. StartupDone() tells when all of it has run. A window shown
     // without Start keeps its built-in state and does not save it at close.
