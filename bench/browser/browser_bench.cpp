@@ -19,7 +19,9 @@
 #include "browser/core/browser_logic.h"
 #include "browser/drive_tree.h"
 #include "browser/path_browser.h"
+#include "fake_drive_mapper.h"
 #include "fake_drive_source.h"
+#include "quiet_browser_host.h"
 
 namespace {
 
@@ -88,13 +90,8 @@ int main(int argc, char** argv) {
     BrowserServices services;
     services.drives = std::move(drives);
     services.directories = MakeDirectoryLister(std::string());
-    BrowserHost host;
-    host.setPathText = [](const std::string&) {};
-    host.setStatusText = [](const std::string&) {};
-    host.checkPath = [] {};
-    host.showDirectoryNames = [] { return true; };
-    host.favourites = [&favourites]() -> std::vector<std::string>& { return favourites; };
-    host.saveFavourites = [] {};
+    services.mapper = std::make_unique<test::FakeDriveMapper>();
+    BrowserHost host = test::QuietBrowserHost(favourites);
     TPathBrowser browser(&splitter, std::move(services), std::move(host), prompts);
     splitter.show();
     browser.LoadDrives();

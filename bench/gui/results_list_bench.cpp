@@ -12,9 +12,9 @@
 #include "fake_path_probe.h"
 #include "fake_registry.h"
 #include "fake_service_exchange.h"
-#include "fake_service_parts.h"
 #include "fake_system_info.h"
 #include "fake_universal_names.h"
+#include "fake_window_parts.h"
 
 namespace {
 
@@ -67,7 +67,8 @@ int main(int argc, char** argv) {
     test::FakePathProbe probe;
     probe.directories = {"\\\\srv\\data"};
     SilentPrompts prompts;
-    TfrmPellquin window(modPQ, settings, probe, prompts, test::FakeServiceControlParts());
+    test::FakeWindowParts parts(prompts);
+    TfrmPellquin window(parts.Services(modPQ, settings, probe));
     window.show();
     QApplication::processEvents();
     window.findChild<QComboBox*>("cboFileName")->setEditText("\\\\srv\\data");

@@ -1,88 +1,61 @@
 #pragma once
 
-#include <QDialog>
 #include <QMainWindow>
-#include <QRect>
-#include <memory>
-#include <optional>
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "app/prompts.h"
-#include "browser/browser_services.h"
-#include "platform/path_probe.h"
-#include "query/mod_pq.h"
-#include "service/control/service_control_parts.h"
-#include "settings/settings_store.h"
+#include "app/window_geometry.h"
+#include "app/window_services.h"
 
-class QAction;
-class QButtonGroup;
-class QCheckBox;
-class QComboBox;
-class QLabel;
-class QPushButton;
-class QRadioButton;
-class QSplitter;
+class QDialog;
 class QTabWidget;
 class QTimer;
-class QTreeView;
-class QTreeWidget;
 
 namespace pellquin {
 
 class ContextMenus;
 class HtmlHelpSystem;
-class ResultsModel;
+class OptionsPage;
+class PathPage;
 class ServiceControlTab;
 class TfrmStatus;
 class TPathBrowser;
+class UsersPage;
 
-// The main window: the path box and browser frame, the results list and clearing, service
-// control page, options, menus and status bar. Every user-facing failure goes through
-// `prompts`; nothing here throws. The engine, settings, probe and prompts are borrowed from
-// the application object and must outlive the window; the service control's parts and the
-// path browser's services are owned (without the latter the browser shows no drives).
-// The About box, when given, becomes the window's child and is shown modally by Help > About.
+// The main window: its pages (Path/File, Users, Service Control, Options), menus and status
+// bar, the Check command, and the start-up and close sequences with the settings they read
+// and write. Every user-facing failure goes through the prompts; nothing here throws once
+// the window is built.
 class TfrmPellquin : public QMainWindow {
     Q_OBJECT
 public:
-    TfrmPellquin(TmodPQ& modPQ, SettingsStore& settings, PathProbe& pathProbe, Prompts& prompts,
-                 ServiceControlParts serviceParts, std::unique_ptr<QDialog> frmAbout = nullptr,
-                 QWidget* parent = nullptr, BrowserServices browserServices = BrowserServices());
-    // The program's window: also the file manager's menu entries, help, and the command
-    // line's arguments after the program name (the first is checked at start). `contextMenus`
-    // and `help` are borrowed like the others.
-    TfrmPellquin(TmodPQ& modPQ, SettingsStore& settings, PathProbe& pathProbe, Prompts& prompts,
-                 ServiceControlParts serviceParts, std::unique_ptr<QDialog> frmAbout,
-                 ContextMenus& contextMenus, HtmlHelpSystem& help,
-                 std::vector<std::string> arguments,
-                 BrowserServices browserServices = BrowserServices(), QWidget* parent = nullptr);
+    // Throws std::invalid_argument, naming the member, when a service is missing: a window
+    // wired without one would fail later and far from the cause.
+    explicit TfrmPellquin(WindowServices services, QWidget* parent = nullptr);
     ~TfrmPellquin() override;
 
-    // The start-up sequence, run once when the window (made with the constructor above) is
-    // first shown: settings, help, the Path/File tab and the drive tree at once; the welcome
-    // offer and the command line's check once the window is drawn. StartupDone() tells when
-    // all of it has run.
-    void FormShow();
-    void setVisible(bool visible) override;
+    // The program's start, called once: the start-up sequence (settings, help, the Path/File tab
+    // and the drive tree), then the window is shown at its stored place; the welcome offer and the
+    // check of the first of `arguments` (the command line's after the program name) follow
+    // once the window is drawn. StartupDone() tells when all of it has run. A window shown
+    // without Start keeps its built-in state and does not save it at close.
+    void Start(std::vector<std::string> arguments);
     bool StartupDone() const { return m_startupDone; }
     // The close sequence: the pick list, then the window geometry and first-run flag. Runs
     // only after the start-up sequence, so a window that never started cannot overwrite
     // the stored settings with its built-in ones.
     void FormClose();
 
-    void LMDButton2Click();  // Install Menus
-    void LMDButton3Click();  // Remove Menus
-    void PellquinHelp1Click();
-
     // The Check command: validates the path box text, queries the engine and fills the
     // results list. Every trigger of a check ends here.
     void CheckPath();
 
-    void ClearSelectedConnections();
-    void ClearAllConnections();
+    void PellquinHelp1Click();
     void CopyResultstoClipboard1Click();
-    void ShowErrorBox(const std::string& text);
+    // Sorts the results list by `column`; the same column again reverses the order.
+    void lvwItemsColumnClick(int column);
 
     // Settings: each copies between the controls (or the window's state) and the store.
     void LoadFavourites();
@@ -98,32 +71,19 @@ public:
     // Rebuilds the drive and favourites tree from the machine's drives and m_favourites.
     void LoadDrives();
 
-    // Query mechanism flags from the Options tab, 0 or 1, read at the moment of the call.
-    int TryDirect() const;
-    int TryService() const;
-
     std::vector<std::string>& Favourites() { return m_favourites; }
     int DoneFirstRun() const { return m_doneFirstRun; }
-    void SetDoneFirstRun(int flag) { m_doneFirstRun = flag; }
     int DrivesWidth() const;
     void SetDrivesWidth(int width);
 
     TfrmStatus& frmStatus() { return *m_frmStatus; }
-    TPathBrowser& browser() { return *m_browser; }
-    TmodPQ& modPQ() { return m_modPQ; }
-    Prompts& prompts() { return m_prompts; }
-    SettingsStore& settings() { return m_settings; }
+    TPathBrowser& browser();
 
 public slots:
     void LMDButton1Click() { CheckPath(); }
     void LMDButton4Click() { CheckPath(); }
-    void cmdRefreshClick() { CheckPath(); }
-    void cmdClearClick() { ClearSelectedConnections(); }
-    void cmdClearAllClick() { ClearAllConnections(); }
-    void cmdSetDefaultClick() { SaveOptions(); }
     void Exit1Click();
     void About2Click();
-    void lvwItemsColumnClick(int column);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -133,19 +93,11 @@ protected:
 
 private:
     void BuildMenus();
-    QWidget* BuildPathTab(BrowserServices browserServices);
-    QWidget* BuildUsersTab();
-    QWidget* BuildOptionsTab();
     void SetStatusText(const char* text);
-    void SetPickItems(const std::vector<std::string>& items);
-    std::vector<std::string> PickItems() const;
-    OptionsState CurrentOptions() const;
     DefaultsState CurrentDefaults() const;
-    std::string PathText() const;
-    // Steps of the start-up sequence that need the window on screen.
+    // Steps of the start-up sequence: before the window is on screen, and once it is drawn.
+    void FormShow();
     void FormShowDrawn();
-    // Applies the stored outer bounds again once the window manager has framed the window.
-    void SettleStoredGeometry();
     // Runs one close of the given id through the engine; returns its error text.
     std::string CloseConnection(uint32_t id);
 
@@ -153,41 +105,24 @@ private:
     SettingsStore& m_settings;
     PathProbe& m_pathProbe;
     Prompts& m_prompts;
+    ContextMenus& m_contextMenus;
+    HtmlHelpSystem& m_help;
 
+    WindowGeometry m_geometry;
     TfrmStatus* m_frmStatus = nullptr;
     QDialog* m_frmAbout = nullptr;  // a child of the window
     QTabWidget* m_pagPellquin = nullptr;
-    QWidget* m_tabUsers = nullptr;
-    QPushButton* m_defaultButton = nullptr;  // LMDButton1
-    QComboBox* m_cboFileName = nullptr;
-    QSplitter* m_splitter = nullptr;
-    TPathBrowser* m_browser = nullptr;
-    QTreeView* m_lvwItems = nullptr;
-    ResultsModel* m_results = nullptr;
-    QCheckBox* m_chkPromptClearConnection = nullptr;
-    QCheckBox* m_chkShowDirectoryNames = nullptr;
-    QRadioButton* m_optDirectThenService = nullptr;
-    QRadioButton* m_optDirectOnly = nullptr;
-    QRadioButton* m_optServiceOnly = nullptr;
-    QRadioButton* m_optClientRelative = nullptr;
-    QRadioButton* m_optServerRelative = nullptr;
-    QTimer* m_timer = nullptr;
+    PathPage* m_path = nullptr;
+    UsersPage* m_users = nullptr;
     ServiceControlTab* m_serviceTab = nullptr;
+    OptionsPage* m_options = nullptr;
+    QTimer* m_timer = nullptr;
 
-    ContextMenus* m_contextMenus = nullptr;
-    HtmlHelpSystem* m_help = nullptr;
     std::vector<std::string> m_arguments;
     bool m_formShown = false;
     bool m_startupDone = false;
-    // Outer bounds read by LoadDefaults while the window had no frame yet; applied again when
-    // the frame appears, so that the window does not grow by its frame at every start.
-    std::optional<QRect> m_storedFrame;
-
     std::vector<std::string> m_favourites;
     int m_doneFirstRun = 0;
-    int m_drivesWidth = 200;
-    int m_sortColumn = -1;  // none until a header is clicked after the list was filled
-    bool m_sortAscending = true;
     bool m_checking = false;
 };
 

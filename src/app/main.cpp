@@ -11,6 +11,7 @@
 #include "app/frm_pellquin.h"
 #include "app/message_box_prompts.h"
 #include "app/pellquin_application.h"
+#include "app/window_services.h"
 #include "help/html_help_system.h"
 #include "platform/adapters.h"
 #include "platform/context_menu.h"
@@ -56,25 +57,32 @@ int main(int argc, char** argv) {
                                             versionsUrl ? versionsUrl : kVersionsFileUrl),
             MakeUrlLauncher(), *registry, aboutPrompts);
         aboutPrompts.SetOwner(frmAbout.get());
-        ServiceControlParts serviceParts{MakeServiceManager(std::string()),
-                                         MakeServiceFiles(std::string()), MakeLogViewer()};
-        BrowserServices browserServices{MakeDriveSource(), MakeDirectoryLister(std::string()),
-                                        MakeDriveMapper(std::string()), MakeSystemFolderBrowser()};
+        WindowServices services;
+        services.modPQ = modPQ.get();
+        services.settings = settings.get();
+        services.pathProbe = pathProbe.get();
+        services.prompts = &prompts;
+        services.frmAbout = std::move(frmAbout);
+        services.serviceParts = ServiceControlParts{
+            MakeServiceManager(std::string()), MakeServiceFiles(std::string()), MakeLogViewer()};
+        services.browserServices =
+            BrowserServices{MakeDriveSource(), MakeDirectoryLister(std::string()),
+                            MakeDriveMapper(std::string()), MakeSystemFolderBrowser()};
         // The executable's full path as the system reports it, whatever the working directory.
         const std::string executable =
             QDir::toNativeSeparators(PellquinApplication::applicationFilePath()).toStdString();
         auto contextMenus = std::make_unique<ContextMenus>(MakeContextMenu(), executable, prompts);
         auto help = std::make_unique<HtmlHelpSystem>(MakeHtmlHelp(), executable, prompts);
+        services.contextMenus = contextMenus.get();
+        services.help = help.get();
         std::vector<std::string> arguments;
         const QStringList commandLine = PellquinApplication::arguments();
         for (int i = 1; i < commandLine.size(); ++i) {
             arguments.push_back(commandLine[i].toStdString());
         }
-        auto frmPellquin = std::make_unique<TfrmPellquin>(
-            *modPQ, *settings, *pathProbe, prompts, std::move(serviceParts), std::move(frmAbout),
-            *contextMenus, *help, arguments, std::move(browserServices));
+        auto frmPellquin = std::make_unique<TfrmPellquin>(std::move(services));
         prompts.SetOwner(frmPellquin.get());
-        frmPellquin->show();
+        frmPellquin->Start(std::move(arguments));
         PellquinApplication::exec();
     } catch (const std::exception& e) {
         // Whatever escapes start-up or the loop is shown once; the program then ends normally.

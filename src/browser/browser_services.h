@@ -12,9 +12,9 @@
 
 namespace pellquin {
 
-// The platform facilities of the path browser, owned by it. Any member left null is
-// replaced by one that reports nothing: no drives, no directories, no mapping, and the
-// toolkit's folder dialog.
+// The platform facilities of the path browser, owned by it. Drives, directories and mapper
+// must be set: the browser refuses to be built without one (std::invalid_argument). `folders`
+// may be null where the system has no folder dialog of its own: the toolkit's serves.
 struct BrowserServices {
     std::unique_ptr<DriveSource> drives;
     std::unique_ptr<DirectoryLister> directories;

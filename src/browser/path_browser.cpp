@@ -1,7 +1,6 @@
 #include "browser/path_browser.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QDate>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -11,8 +10,11 @@
 #include <QSplitter>
 #include <QTreeView>
 #include <cstdint>
+#include <stdexcept>
+#include <string>
 
 #include "browser/browser_images.h"
+#include "browser/busy_cursor.h"
 #include "browser/core/browser_logic.h"
 #include "browser/core/browser_texts.h"
 #include "browser/drive_tree.h"
@@ -22,42 +24,6 @@
 
 namespace pellquin {
 namespace {
-
-class NoDrives : public DriveSource {
-public:
-    std::vector<DriveInfo> Drives() override { return {}; }
-};
-
-class NoDirectories : public DirectoryLister {
-public:
-    bool IsDirectory(const std::string&) override { return false; }
-    void List(const std::string&, const std::function<void(const DirectoryEntry&)>&) override {}
-};
-
-class NoMapper : public DriveMapper {
-public:
-    bool ShowSystemDialog(uintptr_t) override { return false; }
-    std::string Missing() override { return "Map Drive is not available in this program"; }
-    std::string Map(const std::string&) override { return Missing(); }
-};
-
-// The hourglass for the length of a command, restored on every way out.
-class BusyCursor {
-public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { Restore(); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-    void Restore() {
-        if (m_active) {
-            m_active = false;
-            QApplication::restoreOverrideCursor();
-        }
-    }
-
-private:
-    bool m_active = true;
-};
 
 // Repainting of a widget suspended for a scope, resumed on every way out.
 class SuspendedUpdates {
@@ -72,6 +38,12 @@ public:
 private:
     QWidget* m_widget;
 };
+
+void Require(bool present, const char* what) {
+    if (!present) {
+        throw std::invalid_argument(std::string("The path browser was built without ") + what);
+    }
+}
 
 bool IsPlaceholder(const QTreeWidgetItem* node) {
     return node != nullptr && ItemOf(node) == nullptr &&
@@ -92,15 +64,14 @@ TPathBrowser::TPathBrowser(QSplitter* splitter, BrowserServices services, Browse
               .toString(QDate(time.year, time.month, time.day), QLocale::ShortFormat)
               .toStdString();
       }) {
-    if (!m_services.drives) {
-        m_services.drives = std::make_unique<NoDrives>();
-    }
-    if (!m_services.directories) {
-        m_services.directories = std::make_unique<NoDirectories>();
-    }
-    if (!m_services.mapper) {
-        m_services.mapper = std::make_unique<NoMapper>();
-    }
+    // A browser wired without one of these would show an empty tree or a dead button
+    // instead of failing where the mistake is.
+    Require(m_services.drives != nullptr, "a drive source");
+    Require(m_services.directories != nullptr, "a directory lister");
+    Require(m_services.mapper != nullptr, "a drive mapper");
+    Require(m_host.setPathText && m_host.setStatusText && m_host.checkPath &&
+                m_host.showDirectoryNames && m_host.favourites && m_host.saveFavourites,
+            "every host function");
 
     m_tvwDrives = new DriveTree(splitter);
     m_tvwDrives->setObjectName("tvwDrives");

@@ -31,7 +31,8 @@ class TPathBrowser : public QObject {
     Q_OBJECT
 public:
     // Adds tvwDrives and lvwFiles to `splitter`. `prompts` is borrowed and must outlive the
-    // browser; the services are owned.
+    // browser; the services are owned. Throws std::invalid_argument when a required service
+    // (see BrowserServices) or a host function is missing.
     TPathBrowser(QSplitter* splitter, BrowserServices services, BrowserHost host, Prompts& prompts);
     ~TPathBrowser() override;
 

@@ -12,7 +12,7 @@
 
 #include "app/frm_pellquin.h"
 #include "fake_registry.h"
-#include "fake_service_parts.h"
+#include "fake_window_parts.h"
 #include "file_holder.h"
 #include "platform/adapters.h"
 #include "query/service_client.h"
@@ -52,7 +52,8 @@ private slots:
         SettingsStore settings(registry);
         auto probe = MakePathProbe(sandbox.userCredentials());
         test::ScriptedPrompts prompts;
-        TfrmPellquin window(modPQ, settings, *probe, prompts, test::FakeServiceControlParts());
+        test::FakeWindowParts parts(prompts);
+        TfrmPellquin window(parts.Services(modPQ, settings, *probe));
         window.show();
         auto* path = window.findChild<QComboBox*>("cboFileName");
         auto* list = window.findChild<QTreeView*>("lvwItems");

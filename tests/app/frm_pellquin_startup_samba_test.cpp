@@ -13,7 +13,7 @@
 #include "fake_context_menu.h"
 #include "fake_html_help.h"
 #include "fake_registry.h"
-#include "fake_service_parts.h"
+#include "fake_window_parts.h"
 #include "file_holder.h"
 #include "help/html_help_system.h"
 #include "platform/adapters.h"
@@ -59,9 +59,9 @@ private slots:
         ContextMenus menus(std::make_unique<test::FakeContextMenu>(), "/usr/bin/pellquin", prompts);
         HtmlHelpSystem help(std::make_unique<test::FakeHtmlHelp>(), "/usr/bin/pellquin", prompts);
         const QString root = QString::fromStdString(sandbox.uncRoot());
-        TfrmPellquin window(modPQ, settings, *probe, prompts, test::FakeServiceControlParts(),
-                            nullptr, menus, help, {sandbox.uncRoot()});
-        window.show();
+        TfrmPellquin window(
+            test::MakeWindowServices(modPQ, settings, *probe, prompts, menus, help));
+        window.Start({sandbox.uncRoot()});
         QTRY_VERIFY_WITH_TIMEOUT(window.StartupDone(), 30000);
 
         QCOMPARE(prompts.shown.size(), size_t{1});  // the welcome box, and no error

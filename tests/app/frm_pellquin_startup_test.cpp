@@ -26,9 +26,9 @@
 #include "fake_path_probe.h"
 #include "fake_registry.h"
 #include "fake_service_exchange.h"
-#include "fake_service_parts.h"
 #include "fake_system_info.h"
 #include "fake_universal_names.h"
+#include "fake_window_parts.h"
 #include "help/html_help_system.h"
 #include "scripted_prompts.h"
 #include "shell/context_menus.h"
@@ -104,11 +104,10 @@ private:
         m_net->enumCalls.clear();
         m_probe->calls.clear();
         m_paints.paints = 0;
-        m_window = std::make_unique<TfrmPellquin>(*m_modPQ, *m_settings, *m_probe, *m_prompts,
-                                                  test::FakeServiceControlParts(), nullptr,
-                                                  *m_contextMenus, *m_help, arguments);
+        m_window = std::make_unique<TfrmPellquin>(test::MakeWindowServices(
+            *m_modPQ, *m_settings, *m_probe, *m_prompts, *m_contextMenus, *m_help));
         m_window->installEventFilter(&m_paints);
-        m_window->show();
+        m_window->Start(arguments);
         QTRY_VERIFY(m_window->StartupDone());
     }
     // A normal end: the window's close (menu "Exit").
@@ -286,8 +285,8 @@ private slots:
                                  static_cast<uint32_t>(value));
         }
         m_prompts = std::make_unique<test::ScriptedPrompts>();
-        TfrmPellquin window(*m_modPQ, *m_settings, *m_probe, *m_prompts,
-                            test::FakeServiceControlParts());
+        test::FakeWindowParts parts(*m_prompts);
+        TfrmPellquin window(parts.Services(*m_modPQ, *m_settings, *m_probe));
         QVERIFY(window.windowHandle() == nullptr);
         window.LoadDefaults();
         window.show();

@@ -15,16 +15,19 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
+#include <functional>
+#include <map>
 #include <memory>
+#include <stdexcept>
 
 #include "app/frm_status.h"
 #include "fake_net_file_api.h"
 #include "fake_path_probe.h"
 #include "fake_registry.h"
 #include "fake_service_exchange.h"
-#include "fake_service_parts.h"
 #include "fake_system_info.h"
 #include "fake_universal_names.h"
+#include "fake_window_parts.h"
 #include "scripted_prompts.h"
 
 namespace pellquin {
@@ -74,6 +77,7 @@ private:
     std::unique_ptr<SettingsStore> m_settings;
     std::unique_ptr<test::FakePathProbe> m_probe;
     std::unique_ptr<test::ScriptedPrompts> m_prompts;
+    std::unique_ptr<test::FakeWindowParts> m_parts;
     std::unique_ptr<TfrmPellquin> m_window;
     std::unique_ptr<QSignalSpy> m_statusSpy;
 
@@ -160,8 +164,9 @@ private slots:
         m_probe = std::make_unique<test::FakePathProbe>();
         m_probe->directories = {kShare};
         m_prompts = std::make_unique<test::ScriptedPrompts>();
-        m_window = std::make_unique<TfrmPellquin>(*m_modPQ, *m_settings, *m_probe, *m_prompts,
-                                                  test::FakeServiceControlParts());
+        m_parts = std::make_unique<test::FakeWindowParts>(*m_prompts);
+        m_window =
+            std::make_unique<TfrmPellquin>(m_parts->Services(*m_modPQ, *m_settings, *m_probe));
         m_net->popup = &m_window->frmStatus();
         m_statusSpy =
             std::make_unique<QSignalSpy>(m_window->statusBar(), &QStatusBar::messageChanged);
@@ -172,6 +177,7 @@ private slots:
     void cleanup() {
         m_statusSpy.reset();
         m_window.reset();
+        m_parts.reset();
         m_modPQ.reset();
     }
 
@@ -590,6 +596,57 @@ private slots:
                  std::optional<uint32_t>(600));
         QCOMPARE(m_registry->GetDword(RegistryRoot::CurrentUser, defaults, "DrivesWidth"),
                  std::optional<uint32_t>(260));
+    }
+
+    // A window wired without one of its services refuses to be built, naming what is
+    // missing, and leaves no window behind; nothing is shown to the user.
+    void aWindowMissingAServiceIsRefusedByName_data() {
+        QTest::addColumn<QString>("missing");
+        QTest::addColumn<QString>("message");
+        const QString window = "The main window was built without ";
+        for (const char* member :
+             {"modPQ", "settings", "pathProbe", "prompts", "contextMenus", "help", "frmAbout",
+              "serviceParts.manager", "serviceParts.files", "serviceParts.viewer"}) {
+            QTest::newRow(member) << member << window + member;
+        }
+        const QString browser = "The path browser was built without ";
+        QTest::newRow("browserServices.drives")
+            << "browserServices.drives" << browser + "a drive source";
+        QTest::newRow("browserServices.directories")
+            << "browserServices.directories" << browser + "a directory lister";
+        QTest::newRow("browserServices.mapper")
+            << "browserServices.mapper" << browser + "a drive mapper";
+    }
+    void aWindowMissingAServiceIsRefusedByName() {
+        QFETCH(QString, missing);
+        QFETCH(QString, message);
+        const QWidgetList before = QApplication::topLevelWidgets();
+        WindowServices services = m_parts->Services(*m_modPQ, *m_settings, *m_probe);
+        const std::map<QString, std::function<void()>> drop = {
+            {"modPQ", [&] { services.modPQ = nullptr; }},
+            {"settings", [&] { services.settings = nullptr; }},
+            {"pathProbe", [&] { services.pathProbe = nullptr; }},
+            {"prompts", [&] { services.prompts = nullptr; }},
+            {"contextMenus", [&] { services.contextMenus = nullptr; }},
+            {"help", [&] { services.help = nullptr; }},
+            {"frmAbout", [&] { services.frmAbout.reset(); }},
+            {"serviceParts.manager", [&] { services.serviceParts.manager.reset(); }},
+            {"serviceParts.files", [&] { services.serviceParts.files.reset(); }},
+            {"serviceParts.viewer", [&] { services.serviceParts.viewer.reset(); }},
+            {"browserServices.drives", [&] { services.browserServices.drives.reset(); }},
+            {"browserServices.directories", [&] { services.browserServices.directories.reset(); }},
+            {"browserServices.mapper", [&] { services.browserServices.mapper.reset(); }},
+        };
+        drop.at(missing)();
+        QString thrown;
+        try {
+            TfrmPellquin window(std::move(services));
+        } catch (const std::invalid_argument& e) {
+            thrown = e.what();
+        }
+        QCOMPARE(thrown, message);
+        QCOMPARE(QApplication::topLevelWidgets().size(), before.size());
+        QCOMPARE(m_prompts->shown, std::vector<std::string>());
     }
 };
 

@@ -14,9 +14,9 @@
 #include "fake_path_probe.h"
 #include "fake_registry.h"
 #include "fake_service_exchange.h"
-#include "fake_service_parts.h"
 #include "fake_system_info.h"
 #include "fake_universal_names.h"
+#include "fake_window_parts.h"
 #include "platform/directory_lister.h"
 #include "samba_sandbox.h"
 #include "scripted_prompts.h"
@@ -43,10 +43,10 @@ private slots:
         SettingsStore settings(registry);
         test::FakePathProbe probe;
         test::ScriptedPrompts prompts;
-        BrowserServices services;
+        BrowserServices services = test::FakeBrowserServices();
         services.directories = MakeDirectoryLister(sandbox.userCredentials());
-        TfrmPellquin window(modPQ, settings, probe, prompts, test::FakeServiceControlParts(),
-                            nullptr, nullptr, std::move(services));
+        test::FakeWindowParts parts(prompts);
+        TfrmPellquin window(parts.Services(modPQ, settings, probe, std::move(services)));
         window.show();
         const std::string root = sandbox.uncRoot();
         window.Favourites() = {"Share|||" + root};

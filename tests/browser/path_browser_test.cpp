@@ -16,6 +16,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -26,7 +27,9 @@
 #include <algorithm>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <memory>
+#include <stdexcept>
 
 #include "app/frm_pellquin.h"
 #include "browser/drive_tree.h"
@@ -40,10 +43,11 @@
 #include "fake_path_probe.h"
 #include "fake_registry.h"
 #include "fake_service_exchange.h"
-#include "fake_service_parts.h"
 #include "fake_system_info.h"
 #include "fake_universal_names.h"
+#include "fake_window_parts.h"
 #include "platform/directory_lister.h"
+#include "quiet_browser_host.h"
 #include "scripted_prompts.h"
 
 namespace pellquin {
@@ -125,6 +129,7 @@ private:
     std::unique_ptr<SettingsStore> m_settings;
     std::unique_ptr<test::FakePathProbe> m_probe;
     std::unique_ptr<test::ScriptedPrompts> m_prompts;
+    std::unique_ptr<test::FakeWindowParts> m_parts;
     std::unique_ptr<TfrmPellquin> m_window;
     std::unique_ptr<QSignalSpy> m_statusSpy;
 
@@ -147,9 +152,8 @@ private:
         services.directories = MakeDirectoryLister(std::string());
         services.mapper = std::move(mapper);
         services.folders = std::move(folders);
-        auto window = std::make_unique<TfrmPellquin>(*m_modPQ, *m_settings, *m_probe, *m_prompts,
-                                                     test::FakeServiceControlParts(), nullptr,
-                                                     nullptr, std::move(services));
+        auto window = std::make_unique<TfrmPellquin>(
+            m_parts->Services(*m_modPQ, *m_settings, *m_probe, std::move(services)));
         if (fixedDateFormat) {
             window->browser().SetShortDateFormat("dd/MM/yyyy");
         }
@@ -296,6 +300,7 @@ private slots:
         m_settings = std::make_unique<SettingsStore>(*m_registry);
         m_probe = std::make_unique<test::FakePathProbe>();
         m_prompts = std::make_unique<test::ScriptedPrompts>();
+        m_parts = std::make_unique<test::FakeWindowParts>(*m_prompts);
         StoreFavourites({"Docs|||" + m_d, "Gone|||" + root + "/missing"});
         m_window = MakeWindow();
         m_statusSpy =
@@ -308,6 +313,7 @@ private slots:
     void cleanup() {
         m_statusSpy.reset();
         m_window.reset();
+        m_parts.reset();
         m_modPQ.reset();
         m_dir.reset();
     }
@@ -741,6 +747,53 @@ private slots:
         QCOMPARE(m_mapper->mapped, std::vector<std::string>({"\\\\srv\\data"}));
         QCOMPARE(m_prompts->shown.back(), std::string("Error: Access denied"));
         QCOMPARE(m_drives->scans, 4);
+    }
+
+    // A browser wired without a service or a host function refuses to be built, naming what
+    // is missing, where it would otherwise show an empty tree or fail at the first click.
+    // The folder dialog alone may be left out: the toolkit's serves.
+    void aBrowserMissingAServiceIsRefusedByName_data() {
+        QTest::addColumn<QString>("missing");
+        QTest::addColumn<QString>("message");
+        const QString prefix = "The path browser was built without ";
+        QTest::newRow("drives") << "drives" << prefix + "a drive source";
+        QTest::newRow("directories") << "directories" << prefix + "a directory lister";
+        QTest::newRow("mapper") << "mapper" << prefix + "a drive mapper";
+        for (const char* function : {"setPathText", "setStatusText", "checkPath",
+                                     "showDirectoryNames", "favourites", "saveFavourites"}) {
+            QTest::newRow(function) << function << prefix + "every host function";
+        }
+        QTest::newRow("folders") << "folders" << QString();
+    }
+    void aBrowserMissingAServiceIsRefusedByName() {
+        QFETCH(QString, missing);
+        QFETCH(QString, message);
+        BrowserServices services = test::FakeBrowserServices();
+        std::vector<std::string> favourites;
+        BrowserHost host = test::QuietBrowserHost(favourites);
+        const std::map<QString, std::function<void()>> drop = {
+            {"drives", [&] { services.drives.reset(); }},
+            {"directories", [&] { services.directories.reset(); }},
+            {"mapper", [&] { services.mapper.reset(); }},
+            {"folders", [&] { services.folders.reset(); }},
+            {"setPathText", [&] { host.setPathText = nullptr; }},
+            {"setStatusText", [&] { host.setStatusText = nullptr; }},
+            {"checkPath", [&] { host.checkPath = nullptr; }},
+            {"showDirectoryNames", [&] { host.showDirectoryNames = nullptr; }},
+            {"favourites", [&] { host.favourites = nullptr; }},
+            {"saveFavourites", [&] { host.saveFavourites = nullptr; }},
+        };
+        drop.at(missing)();
+        QSplitter splitter;
+        QString thrown;
+        try {
+            TPathBrowser browser(&splitter, std::move(services), std::move(host), *m_prompts);
+        } catch (const std::invalid_argument& e) {
+            thrown = e.what();
+        }
+        QCOMPARE(thrown, message);
+        // A refused browser leaves nothing in the splitter; a built one its tree and list.
+        QCOMPARE(splitter.count(), message.isEmpty() ? 2 : 0);
     }
 };
 

@@ -19,6 +19,7 @@
 #include "fake_service_parts.h"
 #include "fake_system_info.h"
 #include "fake_universal_names.h"
+#include "fake_window_parts.h"
 #include "scripted_prompts.h"
 #include "settings/settings_store.h"
 
@@ -227,7 +228,8 @@ private slots:
                      std::make_unique<test::FakeUniversalNames>(),
                      std::make_unique<test::FakeSystemInfo>(),
                      std::make_unique<test::FakeServiceExchange>());
-        TfrmPellquin window(modPQ, settings, probe, m_prompts, test::FakeServiceControlParts());
+        test::FakeWindowParts parts(m_prompts);
+        TfrmPellquin window(parts.Services(modPQ, settings, probe));
         auto* page = window.findChild<QWidget*>("pagService");
         QVERIFY(page != nullptr);
         QCOMPARE(window.findChild<QTabWidget*>("pagPellquin")->indexOf(page), 2);

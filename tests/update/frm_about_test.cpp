@@ -22,10 +22,10 @@
 #include "fake_path_probe.h"
 #include "fake_registry.h"
 #include "fake_service_exchange.h"
-#include "fake_service_parts.h"
 #include "fake_system_info.h"
 #include "fake_universal_names.h"
 #include "fake_url_launcher.h"
+#include "fake_window_parts.h"
 #include "local_servers.h"
 #include "platform/adapters.h"
 #include "scripted_prompts.h"
@@ -357,8 +357,10 @@ private slots:
         test::FakePathProbe probe;
         MakeBox();
         QPointer<TfrmAbout> about = m_about.get();
-        TfrmPellquin window(modPQ, settings, probe, m_prompts, test::FakeServiceControlParts(),
-                            std::move(m_about));
+        test::FakeWindowParts parts(m_prompts);
+        WindowServices services = parts.Services(modPQ, settings, probe);
+        services.frmAbout = std::move(m_about);
+        TfrmPellquin window(std::move(services));
         window.show();
         bool shown = false;
         QTimer::singleShot(0, &window, [&] {
