@@ -1,8 +1,10 @@
 #include "platform/credentials_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -109,6 +111,67 @@ TEST_F(LoadCredentialsFileTest, TellsMissingFromMalformed) {
     Write("garbage\n", 0600);
     EXPECT_EQ(LoadCredentialsFile(File(), &credentials, &error), CredentialsLoad::Failed);
     EXPECT_NE(error.find("line 1"), std::string::npos) << error;
+}
+
+// LoadCredentialsFile in a child process that an alarm ends, so that a file that blocks the
+// reader fails the test instead of hanging it: "<load result> <error>", or "(no answer)".
+std::string LoadInChild(const std::string& path) {
+    int fds[2];
+    if (pipe(fds) != 0) {
+        return "(no pipe)";
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+        close(fds[0]);
+        alarm(10);
+        SmbCredentials credentials;
+        std::string error;
+        const CredentialsLoad load = LoadCredentialsFile(path, &credentials, &error);
+        const std::string answer = std::to_string(static_cast<int>(load)) + " " + error;
+        _exit(write(fds[1], answer.data(), answer.size()) < 0 ? 1 : 0);
+    }
+    close(fds[1]);
+    std::string answer;
+    char buffer[512];
+    ssize_t count = 0;
+    while ((count = read(fds[0], buffer, sizeof buffer)) > 0) {
+        answer.append(buffer, static_cast<size_t>(count));
+    }
+    close(fds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return answer.empty() ? "(no answer)" : answer;
+}
+
+TEST_F(LoadCredentialsFileTest, RefusesWhatIsNoCredentialsFileWithoutWaitingOrFillingMemory) {
+    const std::string failed = std::to_string(static_cast<int>(CredentialsLoad::Failed)) + " ";
+    ASSERT_EQ(mkfifo(File().c_str(), 0600), 0);
+    EXPECT_EQ(LoadInChild(File()),
+              failed + "Cannot read the credentials file " + File() + ": it is not a regular file");
+    unlink(File().c_str());
+
+    // A sparse gigabyte: refused before a byte of it is read.
+    const int fd = open(File().c_str(), O_CREAT | O_WRONLY, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ftruncate(fd, off_t{1} << 30), 0);
+    close(fd);
+    EXPECT_EQ(LoadInChild(File()), failed + "Cannot read the credentials file " + File() +
+                                       ": it is larger than 65536 bytes");
+}
+
+TEST_F(LoadCredentialsFileTest, FollowsALinkAndJudgesTheFileItLeadsTo) {
+    Write("username = alice\npassword = pw\n", 0600);
+    const std::string link = m_dir + "/link";
+    ASSERT_EQ(symlink(File().c_str(), link.c_str()), 0);
+    SmbCredentials credentials;
+    std::string error;
+    EXPECT_EQ(LoadCredentialsFile(link, &credentials, &error), CredentialsLoad::Loaded) << error;
+    EXPECT_EQ(credentials.password, "pw");
+
+    ASSERT_EQ(chmod(File().c_str(), 0644), 0);
+    EXPECT_EQ(LoadCredentialsFile(link, &credentials, &error), CredentialsLoad::Failed);
+    EXPECT_NE(error.find("may be read by other users (mode 0644)"), std::string::npos) << error;
+    unlink(link.c_str());
 }
 
 }  // namespace

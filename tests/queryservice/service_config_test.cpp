@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <fstream>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "fake_net_file_api.h"
@@ -154,6 +156,76 @@ TEST(ServiceConfig, AFileOthersCouldChangeIsRefused) {
         EXPECT_NE(error.find("belongs to user 65534"), std::string::npos) << error;
     }
     std::remove(path);
+}
+
+// LoadServiceConfig of the file at `path` in a child process that an alarm ends, so that a
+// file that blocks the reader fails the test instead of hanging it: its error, "(loaded)"
+// with the listen address, or "(no answer)".
+std::string LoadInChild(const std::string& path) {
+    int fds[2];
+    if (pipe(fds) != 0) {
+        return "(no pipe)";
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+        close(fds[0]);
+        alarm(10);
+        ServiceOptions options;
+        options.configFile = path;
+        ServiceConfig config;
+        std::string error;
+        const std::string answer = LoadServiceConfig(options, &config, &error)
+                                       ? "(loaded) " + config.listenAddress
+                                       : error;
+        _exit(write(fds[1], answer.data(), answer.size()) < 0 ? 1 : 0);
+    }
+    close(fds[1]);
+    std::string answer;
+    char buffer[512];
+    ssize_t count = 0;
+    while ((count = read(fds[0], buffer, sizeof buffer)) > 0) {
+        answer.append(buffer, static_cast<size_t>(count));
+    }
+    close(fds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return answer.empty() ? "(no answer)" : answer;
+}
+
+TEST(ServiceConfig, OnlyARegularFileOfSensibleSizeIsRead) {
+    char pattern[] = "/tmp/pq-config-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string dir = pattern;
+    const std::string fifo = dir + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string huge = dir + "/huge";
+    const int fd = open(huge.c_str(), O_CREAT | O_WRONLY, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ftruncate(fd, off_t{2} << 20), 0);  // sparse
+    close(fd);
+    const std::string real = dir + "/real";
+    std::ofstream(real) << "listen = 10.0.0.9\n";
+    const std::string link = dir + "/link";
+    ASSERT_EQ(symlink(real.c_str(), link.c_str()), 0);
+
+    struct Case {
+        std::string path;
+        std::string answer;
+    };
+    const Case cases[] = {
+        {fifo, fifo + ": cannot be read (it is not a regular file)"},
+        {dir, dir + ": cannot be read (it is not a regular file)"},
+        {huge, huge + ": cannot be read (it is larger than 1048576 bytes)"},
+        {real + "/x", real + "/x: cannot be read (Not a directory)"},
+        // An administrator may keep the file elsewhere and link to it.
+        {link, "(loaded) 10.0.0.9"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(LoadInChild(c.path), c.answer);
+    }
+    for (const std::string& path : {link, real, huge, fifo, dir}) {
+        std::remove(path.c_str());
+    }
 }
 
 TEST(OwnServerNetFileApi, EveryCallGoesToTheServiceOwnServer) {
