@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace pellquin {
@@ -36,5 +37,16 @@ struct BoundedFileRead {
 // `maxBytes` of it; a file longer than that (also one that grows while it is read) is
 // refused, and no more than `maxBytes` + 1 bytes are ever held.
 BoundedFileRead ReadBoundedFile(const std::string& path, size_t maxBytes, FileLinks links);
+
+// The adapters' shared part.
+
+// A read that did not happen, with its status and problem.
+BoundedFileRead UnreadFile(BoundedFileRead::Status status, std::string problem);
+
+// Reads a regular file that an adapter has opened and found `size` bytes long: refuses one
+// beyond `maxBytes`, else calls `read` for at most the room left (plus the one byte that
+// tells a file that grew) until it returns 0 at the end, or -1 with *problem set.
+using ReadFunction = std::function<int64_t(char* buffer, size_t room, std::string* problem)>;
+BoundedFileRead ReadOpenedFile(uint64_t size, size_t maxBytes, const ReadFunction& read);
 
 }  // namespace pellquin

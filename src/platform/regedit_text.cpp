@@ -77,6 +77,23 @@ int HexDigit(char c) {
     return -1;
 }
 
+// `digits` as a hex number of one to `maxDigits` digits.
+bool ParseHexNumber(const std::string& digits, size_t maxDigits, uint32_t* value) {
+    if (digits.empty() || digits.size() > maxDigits) {
+        return false;
+    }
+    uint32_t number = 0;
+    for (char c : digits) {
+        const int digit = HexDigit(c);
+        if (digit < 0) {
+            return false;
+        }
+        number = number * 16 + static_cast<uint32_t>(digit);
+    }
+    *value = number;
+    return true;
+}
+
 std::string Trim(const std::string& text) {
     const size_t begin = text.find_first_not_of(" \t");
     if (begin == std::string::npos) {
@@ -116,16 +133,9 @@ bool ParseHexBytes(const std::string& text, std::string* bytes) {
         const size_t comma = trimmed.find(',', start);
         const std::string item = Trim(
             trimmed.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
-        if (item.empty() || item.size() > 2) {
+        uint32_t byte = 0;
+        if (!ParseHexNumber(item, 2, &byte)) {
             return false;
-        }
-        int byte = 0;
-        for (char c : item) {
-            const int digit = HexDigit(c);
-            if (digit < 0) {
-                return false;
-            }
-            byte = byte * 16 + digit;
         }
         *bytes += static_cast<char>(byte);
         if (comma == std::string::npos) {
@@ -150,17 +160,9 @@ bool ParseData(const std::string& text, RegistryValue* value, bool* remove) {
     }
     const std::string lower = FoldRegistryName(text.substr(0, 16));
     if (lower.compare(0, 6, "dword:") == 0) {
-        const std::string digits = Trim(text.substr(6));
-        if (digits.empty() || digits.size() > 8) {
-            return false;
-        }
         uint32_t bits = 0;
-        for (char c : digits) {
-            const int digit = HexDigit(c);
-            if (digit < 0) {
-                return false;
-            }
-            bits = bits * 16 + static_cast<uint32_t>(digit);
+        if (!ParseHexNumber(Trim(text.substr(6)), 8, &bits)) {
+            return false;
         }
         value->type = kRegDword;
         value->data.clear();
@@ -175,16 +177,9 @@ bool ParseData(const std::string& text, RegistryValue* value, bool* remove) {
         colon = 3;
     } else if (lower.compare(0, 4, "hex(") == 0) {
         const size_t close = lower.find("):", 4);
-        if (close == std::string::npos || close == 4 || close > 12) {
-            return false;
-        }
         uint32_t type = 0;
-        for (size_t i = 4; i < close; ++i) {
-            const int digit = HexDigit(lower[i]);
-            if (digit < 0) {
-                return false;
-            }
-            type = type * 16 + static_cast<uint32_t>(digit);
+        if (close == std::string::npos || !ParseHexNumber(lower.substr(4, close - 4), 8, &type)) {
+            return false;
         }
         value->type = type;
         colon = close + 1;

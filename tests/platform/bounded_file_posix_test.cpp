@@ -1,17 +1,16 @@
 // Reading a whole file with a size limit, where POSIX files can be what no settings file
-// should be: FIFOs, devices, symbolic links. Whatever could block runs in a child process that
-// an alarm ends, so a fault fails the test instead of hanging it.
+// should be: FIFOs, devices, symbolic links.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "answer_in_child.h"
 #include "platform/bounded_file.h"
 
 namespace pellquin {
@@ -19,16 +18,13 @@ namespace {
 
 using Status = BoundedFileRead::Status;
 
-// The status of reading `path` in a child process, or -1 when the read did not end in time.
+// The status of reading `path` where a read that blocks fails the test instead of hanging
+// it; -1 when the read did not end in time.
 int StatusInChild(const std::string& path, size_t limit, FileLinks links) {
-    const pid_t child = fork();
-    if (child == 0) {
-        alarm(10);
-        _exit(static_cast<int>(ReadBoundedFile(path, limit, links).status));
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const std::string answer = test::AnswerInChild([&] {
+        return std::to_string(static_cast<int>(ReadBoundedFile(path, limit, links).status));
+    });
+    return answer == "(no answer)" ? -1 : std::stoi(answer);
 }
 
 class BoundedFilePosixTest : public ::testing::Test {

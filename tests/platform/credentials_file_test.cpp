@@ -4,10 +4,11 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
+
+#include "answer_in_child.h"
 
 namespace pellquin {
 namespace {
@@ -113,34 +114,15 @@ TEST_F(LoadCredentialsFileTest, TellsMissingFromMalformed) {
     EXPECT_NE(error.find("line 1"), std::string::npos) << error;
 }
 
-// LoadCredentialsFile in a child process that an alarm ends, so that a file that blocks the
-// reader fails the test instead of hanging it: "<load result> <error>", or "(no answer)".
+// LoadCredentialsFile where a file that blocks the reader fails the test instead of hanging
+// it: "<load result> <error>".
 std::string LoadInChild(const std::string& path) {
-    int fds[2];
-    if (pipe(fds) != 0) {
-        return "(no pipe)";
-    }
-    const pid_t child = fork();
-    if (child == 0) {
-        close(fds[0]);
-        alarm(10);
+    return test::AnswerInChild([&] {
         SmbCredentials credentials;
         std::string error;
         const CredentialsLoad load = LoadCredentialsFile(path, &credentials, &error);
-        const std::string answer = std::to_string(static_cast<int>(load)) + " " + error;
-        _exit(write(fds[1], answer.data(), answer.size()) < 0 ? 1 : 0);
-    }
-    close(fds[1]);
-    std::string answer;
-    char buffer[512];
-    ssize_t count = 0;
-    while ((count = read(fds[0], buffer, sizeof buffer)) > 0) {
-        answer.append(buffer, static_cast<size_t>(count));
-    }
-    close(fds[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    return answer.empty() ? "(no answer)" : answer;
+        return std::to_string(static_cast<int>(load)) + " " + error;
+    });
 }
 
 TEST_F(LoadCredentialsFileTest, RefusesWhatIsNoCredentialsFileWithoutWaitingOrFillingMemory) {

@@ -7,9 +7,9 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
+#include "answer_in_child.h"
 #include "fake_net_file_api.h"
 #include "queryservice/own_server_net_file_api.h"
 
@@ -158,38 +158,17 @@ TEST(ServiceConfig, AFileOthersCouldChangeIsRefused) {
     std::remove(path);
 }
 
-// LoadServiceConfig of the file at `path` in a child process that an alarm ends, so that a
-// file that blocks the reader fails the test instead of hanging it: its error, "(loaded)"
-// with the listen address, or "(no answer)".
+// LoadServiceConfig of the file at `path`, where a file that blocks the reader fails the
+// test instead of hanging it: its error, or "(loaded)" with the listen address.
 std::string LoadInChild(const std::string& path) {
-    int fds[2];
-    if (pipe(fds) != 0) {
-        return "(no pipe)";
-    }
-    const pid_t child = fork();
-    if (child == 0) {
-        close(fds[0]);
-        alarm(10);
+    return test::AnswerInChild([&] {
         ServiceOptions options;
         options.configFile = path;
         ServiceConfig config;
         std::string error;
-        const std::string answer = LoadServiceConfig(options, &config, &error)
-                                       ? "(loaded) " + config.listenAddress
-                                       : error;
-        _exit(write(fds[1], answer.data(), answer.size()) < 0 ? 1 : 0);
-    }
-    close(fds[1]);
-    std::string answer;
-    char buffer[512];
-    ssize_t count = 0;
-    while ((count = read(fds[0], buffer, sizeof buffer)) > 0) {
-        answer.append(buffer, static_cast<size_t>(count));
-    }
-    close(fds[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    return answer.empty() ? "(no answer)" : answer;
+        return LoadServiceConfig(options, &config, &error) ? "(loaded) " + config.listenAddress
+                                                           : error;
+    });
 }
 
 TEST(ServiceConfig, OnlyARegularFileOfSensibleSizeIsRead) {

@@ -11,6 +11,7 @@
 #include <functional>
 #include <thread>
 
+#include "answer_in_child.h"
 #include "hive_fixture.h"
 #include "settings/registry_values.h"
 
@@ -484,34 +485,15 @@ TEST_F(RegistryPosixTest, AnotherProcessesSaveInProgressIsLeftAlone) {
     EXPECT_EQ(Query(*MakeRegistry(), "A", "FromChild").data, "1");
 }
 
-// Query and create on a fresh registry in a child process that an alarm ends, so that a hive
-// that blocks the reader fails the test instead of hanging it: "<query> <create>" statuses.
+// Query and create on a fresh registry, where a hive that blocks the reader fails the test
+// instead of hanging it: "<query> <create>" statuses.
 std::string StatusesInChild() {
-    int fds[2];
-    if (pipe(fds) != 0) {
-        return "(no pipe)";
-    }
-    const pid_t child = fork();
-    if (child == 0) {
-        close(fds[0]);
-        alarm(10);
+    return AnswerInChild([] {
         auto registry = MakeRegistry();
         RegistryKey key(*registry);
-        const std::string answer = std::to_string(Query(*registry, "A", "V").status) + " " +
-                                   std::to_string(key.Create(kUser, "A", kKeyAllAccess));
-        _exit(write(fds[1], answer.data(), answer.size()) < 0 ? 1 : 0);
-    }
-    close(fds[1]);
-    std::string answer;
-    char buffer[64];
-    ssize_t count = 0;
-    while ((count = read(fds[0], buffer, sizeof buffer)) > 0) {
-        answer.append(buffer, static_cast<size_t>(count));
-    }
-    close(fds[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    return answer.empty() ? "(no answer)" : answer;
+        return std::to_string(Query(*registry, "A", "V").status) + " " +
+               std::to_string(key.Create(kUser, "A", kKeyAllAccess));
+    });
 }
 
 TEST_F(RegistryPosixTest, AHiveThatIsNoRegularFileIsNeitherReadNorReplaced) {

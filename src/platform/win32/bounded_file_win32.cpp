@@ -1,24 +1,9 @@
 #include <windows.h>
 
-#include <algorithm>
-
 #include "platform/bounded_file.h"
 
 namespace pellquin {
 namespace {
-
-using Status = BoundedFileRead::Status;
-
-BoundedFileRead Refuse(Status status, std::string problem) {
-    BoundedFileRead result;
-    result.status = status;
-    result.problem = std::move(problem);
-    return result;
-}
-
-std::string TooLarge(size_t maxBytes) {
-    return "it is larger than " + std::to_string(maxBytes) + " bytes";
-}
 
 std::string SystemMessage(DWORD code) {
     char buffer[256] = {};
@@ -35,6 +20,7 @@ std::string SystemMessage(DWORD code) {
 }  // namespace
 
 BoundedFileRead ReadBoundedFile(const std::string& path, size_t maxBytes, FileLinks links) {
+    using Status = BoundedFileRead::Status;
     DWORD flags = FILE_ATTRIBUTE_NORMAL;
     if (links == FileLinks::Refuse) {
         flags |= FILE_FLAG_OPEN_REPARSE_POINT;  // opens the link itself, to be refused below
@@ -44,49 +30,32 @@ BoundedFileRead ReadBoundedFile(const std::string& path, size_t maxBytes, FileLi
                                     OPEN_EXISTING, flags, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
-            return Refuse(Status::Missing, SystemMessage(error));
-        }
-        return Refuse(Status::Failed, SystemMessage(error));
+        const bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+        return UnreadFile(missing ? Status::Missing : Status::Failed, SystemMessage(error));
     }
     BoundedFileRead result;
     BY_HANDLE_FILE_INFORMATION info{};
     if (GetFileType(file) != FILE_TYPE_DISK) {
         // Pipes, consoles and devices.
-        result = Refuse(Status::Refused, "it is not a regular file");
+        result = UnreadFile(Status::Refused, "it is not a regular file");
     } else if (!GetFileInformationByHandle(file, &info)) {
-        result = Refuse(Status::Failed, SystemMessage(GetLastError()));
+        result = UnreadFile(Status::Failed, SystemMessage(GetLastError()));
     } else if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        result = Refuse(Status::Refused, "it is not a regular file");
+        result = UnreadFile(Status::Refused, "it is not a regular file");
     } else if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
                links == FileLinks::Refuse) {
-        result = Refuse(Status::Refused, "it is a symbolic link");
+        result = UnreadFile(Status::Refused, "it is a symbolic link");
     } else {
         const uint64_t size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-        if (size > maxBytes) {
-            result = Refuse(Status::Refused, TooLarge(maxBytes));
-        } else {
-            result.status = Status::Read;
-            result.text.reserve(static_cast<size_t>(size));
-            char buffer[8192];
-            // One byte beyond the limit tells a file that grew from one that ends there.
-            while (result.text.size() <= maxBytes) {
-                const DWORD want = static_cast<DWORD>(
-                    std::min<size_t>(sizeof buffer, maxBytes + 1 - result.text.size()));
+        result =
+            ReadOpenedFile(size, maxBytes, [file](char* buffer, size_t room, std::string* problem) {
                 DWORD count = 0;
-                if (!ReadFile(file, buffer, want, &count, nullptr)) {
-                    result = Refuse(Status::Failed, SystemMessage(GetLastError()));
-                    break;
+                if (!ReadFile(file, buffer, static_cast<DWORD>(room), &count, nullptr)) {
+                    *problem = SystemMessage(GetLastError());
+                    return int64_t{-1};
                 }
-                if (count == 0) {
-                    break;
-                }
-                result.text.append(buffer, count);
-            }
-            if (result.status == Status::Read && result.text.size() > maxBytes) {
-                result = Refuse(Status::Refused, TooLarge(maxBytes));
-            }
-        }
+                return static_cast<int64_t>(count);
+            });
     }
     CloseHandle(file);
     return result;
