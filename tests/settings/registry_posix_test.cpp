@@ -427,21 +427,24 @@ TEST_F(RegistryPosixTest, KilledSavesLeaveNoCopiesOnceASaveCompletes) {
         ASSERT_EQ(key.Create(kUser, "A", kKeyAllAccess), kRegSuccess);
         ASSERT_EQ(key.SetValue("Secret", kRegSz, padding), kRegSuccess);
     }
+    // Each round, a writer that saves without end is killed in the middle of some save.
+    const auto saveForever = [&] {
+        auto registry = MakeRegistry();
+        RegistryKey key(*registry);
+        key.Open(kUser, "A", kKeyAllAccess);
+        for (uint32_t n = 0;; ++n) {
+            key.SetValue("Secret", kRegSz, padding + std::to_string(n));
+        }
+    };
     for (int round = 0; round < 20; ++round) {
-        const pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            auto registry = MakeRegistry();
-            RegistryKey key(*registry);
-            key.Open(kUser, "A", kKeyAllAccess);
-            for (uint32_t n = 0;; ++n) {
-                key.SetValue("Secret", kRegSz, padding + std::to_string(n));
-            }
+        const pid_t writer = fork();
+        ASSERT_GE(writer, 0);
+        if (writer == 0) {
+            saveForever();
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(2 + round));
-        kill(child, SIGKILL);
-        int status = 0;
-        waitpid(child, &status, 0);
+        kill(writer, SIGKILL);
+        waitpid(writer, nullptr, 0);
     }
     auto registry = MakeRegistry();
     RegistryKey key(*registry);
