@@ -2,15 +2,18 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 
 #include <asio/ip/address.hpp>
 
+#include "platform/bounded_file.h"
 #include "queryservice/config_file_check.h"
 
 namespace pellquin {
 namespace {
+
+// "key = value" lines for a handful of keys; a file far beyond this is no configuration.
+constexpr size_t kMaxConfigBytes = 1024 * 1024;
 
 std::string Trim(const std::string& text) {
     const char* blanks = " \t\r\n";
@@ -250,21 +253,25 @@ bool ParseServiceOptions(const std::vector<std::string>& args, ServiceOptions* o
 bool LoadServiceConfig(const ServiceOptions& options, ServiceConfig* config, std::string* error) {
     const bool named = !options.configFile.empty();
     const std::string path = named ? options.configFile : DefaultConfigFile();
-    std::ifstream file(path, std::ios::binary);
-    if (file) {
+    // Links are followed: an administrator may keep the file elsewhere; the owner and mode
+    // checks judge the file linked to.
+    const BoundedFileRead file = ReadBoundedFile(path, kMaxConfigBytes, FileLinks::Follow);
+    using Status = BoundedFileRead::Status;
+    if (file.status == Status::Read) {
         const std::string problem = ConfigFileProblem(path);
         if (!problem.empty()) {
             *error = problem;
             return false;
         }
-        std::ostringstream text;
-        text << file.rdbuf();
-        if (!ParseServiceConfig(text.str(), config, error)) {
+        if (!ParseServiceConfig(file.text, config, error)) {
             *error = path + ": " + *error;
             return false;
         }
-    } else if (named) {
-        *error = path + ": cannot be read";
+    } else if (named || file.status == Status::Refused) {
+        // A default file that is there but no file to read is an error too, not a reason
+        // to run on the defaults; one that may not be opened keeps its old meaning of none.
+        *error = path + ": cannot be read" +
+                 (file.status == Status::Missing ? std::string() : " (" + file.problem + ")");
         return false;
     }
     if (!options.listenAddress.empty()) {

@@ -1,11 +1,14 @@
 #include "platform/credentials_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <fstream>
+
+#include "answer_in_child.h"
 
 namespace pellquin {
 namespace {
@@ -109,6 +112,48 @@ TEST_F(LoadCredentialsFileTest, TellsMissingFromMalformed) {
     Write("garbage\n", 0600);
     EXPECT_EQ(LoadCredentialsFile(File(), &credentials, &error), CredentialsLoad::Failed);
     EXPECT_NE(error.find("line 1"), std::string::npos) << error;
+}
+
+// LoadCredentialsFile where a file that blocks the reader fails the test instead of hanging
+// it: "<load result> <error>".
+std::string LoadInChild(const std::string& path) {
+    return test::AnswerInChild([&] {
+        SmbCredentials credentials;
+        std::string error;
+        const CredentialsLoad load = LoadCredentialsFile(path, &credentials, &error);
+        return std::to_string(static_cast<int>(load)) + " " + error;
+    });
+}
+
+TEST_F(LoadCredentialsFileTest, RefusesWhatIsNoCredentialsFileWithoutWaitingOrFillingMemory) {
+    const std::string failed = std::to_string(static_cast<int>(CredentialsLoad::Failed)) + " ";
+    ASSERT_EQ(mkfifo(File().c_str(), 0600), 0);
+    EXPECT_EQ(LoadInChild(File()),
+              failed + "Cannot read the credentials file " + File() + ": it is not a regular file");
+    unlink(File().c_str());
+
+    // A sparse gigabyte: refused before a byte of it is read.
+    const int fd = open(File().c_str(), O_CREAT | O_WRONLY, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ftruncate(fd, off_t{1} << 30), 0);
+    close(fd);
+    EXPECT_EQ(LoadInChild(File()), failed + "Cannot read the credentials file " + File() +
+                                       ": it is larger than 65536 bytes");
+}
+
+TEST_F(LoadCredentialsFileTest, FollowsALinkAndJudgesTheFileItLeadsTo) {
+    Write("username = alice\npassword = pw\n", 0600);
+    const std::string link = m_dir + "/link";
+    ASSERT_EQ(symlink(File().c_str(), link.c_str()), 0);
+    SmbCredentials credentials;
+    std::string error;
+    EXPECT_EQ(LoadCredentialsFile(link, &credentials, &error), CredentialsLoad::Loaded) << error;
+    EXPECT_EQ(credentials.password, "pw");
+
+    ASSERT_EQ(chmod(File().c_str(), 0644), 0);
+    EXPECT_EQ(LoadCredentialsFile(link, &credentials, &error), CredentialsLoad::Failed);
+    EXPECT_NE(error.find("may be read by other users (mode 0644)"), std::string::npos) << error;
+    unlink(link.c_str());
 }
 
 }  // namespace

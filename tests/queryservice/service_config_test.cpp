@@ -5,9 +5,11 @@
 #include <cstdio>
 #include <fstream>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "answer_in_child.h"
 #include "fake_net_file_api.h"
 #include "fake_system_info.h"
 #include "query/direct_query.h"
@@ -156,6 +158,55 @@ TEST(ServiceConfig, AFileOthersCouldChangeIsRefused) {
         EXPECT_NE(error.find("belongs to user 65534"), std::string::npos) << error;
     }
     std::remove(path);
+}
+
+// LoadServiceConfig of the file at `path`, where a file that blocks the reader fails the
+// test instead of hanging it: its error, or "(loaded)" with the listen address.
+std::string LoadInChild(const std::string& path) {
+    return test::AnswerInChild([&] {
+        ServiceOptions options;
+        options.configFile = path;
+        ServiceConfig config;
+        std::string error;
+        return LoadServiceConfig(options, &config, &error) ? "(loaded) " + config.listenAddress
+                                                           : error;
+    });
+}
+
+TEST(ServiceConfig, OnlyARegularFileOfSensibleSizeIsRead) {
+    char pattern[] = "/tmp/pq-config-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string dir = pattern;
+    const std::string fifo = dir + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string huge = dir + "/huge";
+    const int fd = open(huge.c_str(), O_CREAT | O_WRONLY, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ftruncate(fd, off_t{2} << 20), 0);  // sparse
+    close(fd);
+    const std::string real = dir + "/real";
+    std::ofstream(real) << "listen = 10.0.0.9\n";
+    const std::string link = dir + "/link";
+    ASSERT_EQ(symlink(real.c_str(), link.c_str()), 0);
+
+    struct Case {
+        std::string path;
+        std::string answer;
+    };
+    const Case cases[] = {
+        {fifo, fifo + ": cannot be read (it is not a regular file)"},
+        {dir, dir + ": cannot be read (it is not a regular file)"},
+        {huge, huge + ": cannot be read (it is larger than 1048576 bytes)"},
+        {real + "/x", real + "/x: cannot be read (Not a directory)"},
+        // An administrator may keep the file elsewhere and link to it.
+        {link, "(loaded) 10.0.0.9"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(LoadInChild(c.path), c.answer);
+    }
+    for (const std::string& path : {link, real, huge, fifo, dir}) {
+        std::remove(path.c_str());
+    }
 }
 
 TEST(OwnServerNetFileApi, EveryCallGoesToTheServiceOwnServer) {

@@ -1,11 +1,17 @@
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <functional>
 #include <thread>
 
+#include "answer_in_child.h"
 #include "hive_fixture.h"
 #include "settings/registry_values.h"
 
@@ -353,6 +359,185 @@ TEST_F(RegistryPosixTest, FailedWriteIsReportedAndChangesNothing) {
     EXPECT_EQ(ReadText(HivePath()), text);
     // No temporary file left behind.
     EXPECT_EQ(std::distance(fs::directory_iterator(Dir()), fs::directory_iterator()), 1);
+}
+
+// The names in the hive directory that look like a save's temporary file.
+std::vector<std::string> Temporaries(const fs::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        const std::string name = entry.path().filename().string();
+        if (name.find(".tmp.") != std::string::npos) {
+            names.push_back(name);
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST_F(RegistryPosixTest, TemporariesOfKilledSavesAreRemovedByTheNextSave) {
+    WriteHive("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\A]\r\n\"V\"=\"kept\"\r\n");
+    // Each stale temporary is a full copy of the settings, secrets included.
+    for (const char* stale :
+         {"HKEY_CURRENT_USER.reg.tmp.Ab12Cd", "HKEY_CURRENT_USER.reg.tmp.zz0099"}) {
+        std::ofstream(Dir() / stale) << "REGEDIT4\r\n\"ProxyPassword\"=\"secret\"\r\n";
+    }
+    // Names that only look like one, and what is no regular file, stay.
+    const std::vector<std::string> others = {"HKEY_CURRENT_USER.reg.bad-20260101-000000",
+                                             "HKEY_CURRENT_USER.reg.tmp.Ab12C",
+                                             "HKEY_CURRENT_USER.reg.tmp.Ab12Cd.keep",
+                                             "HKEY_CURRENT_USER.reg.tmp.dir123",
+                                             "HKEY_CURRENT_USER.reg.tmp.lnk123",
+                                             "HKEY_CURRENT_USER.reg.tmp.Ab-2Cd",
+                                             "notes.txt"};
+    for (const std::string& name : others) {
+        if (name.find("dir") != std::string::npos) {
+            fs::create_directory(Dir() / name);
+        } else if (name.find("lnk") != std::string::npos) {
+            fs::create_symlink(HivePath(), Dir() / name);
+        } else {
+            std::ofstream(Dir() / name) << "x";
+        }
+    }
+
+    auto registry = MakeRegistry();
+    RegistryKey key(*registry);
+    ASSERT_EQ(key.Open(kUser, "A", kKeyAllAccess), kRegSuccess);
+    ASSERT_EQ(key.SetValue("W", kRegSz, "new"), kRegSuccess);
+
+    std::vector<std::string> expected;
+    for (const std::string& name : others) {
+        if (name.find(".tmp.") != std::string::npos) {
+            expected.push_back(name);
+        }
+    }
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(Temporaries(Dir()), expected);
+    for (const std::string& name : others) {
+        EXPECT_TRUE(fs::exists(fs::symlink_status(Dir() / name))) << name;
+    }
+    EXPECT_EQ(Query(*MakeRegistry(), "A", "V").data, "kept");
+    EXPECT_EQ(Query(*MakeRegistry(), "A", "W").data, "new");
+}
+
+TEST_F(RegistryPosixTest, KilledSavesLeaveNoCopiesOnceASaveCompletes) {
+    const std::string padding(20000, 'p');
+    {
+        auto registry = MakeRegistry();
+        RegistryKey key(*registry);
+        ASSERT_EQ(key.Create(kUser, "A", kKeyAllAccess), kRegSuccess);
+        ASSERT_EQ(key.SetValue("Secret", kRegSz, padding), kRegSuccess);
+    }
+    // Each round, a writer that saves without end is killed in the middle of some save.
+    const auto saveForever = [&] {
+        auto registry = MakeRegistry();
+        RegistryKey key(*registry);
+        key.Open(kUser, "A", kKeyAllAccess);
+        for (uint32_t n = 0;; ++n) {
+            key.SetValue("Secret", kRegSz, padding + std::to_string(n));
+        }
+    };
+    for (int round = 0; round < 20; ++round) {
+        const pid_t writer = fork();
+        ASSERT_GE(writer, 0);
+        if (writer == 0) {
+            saveForever();
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2 + round));
+        kill(writer, SIGKILL);
+        waitpid(writer, nullptr, 0);
+    }
+    auto registry = MakeRegistry();
+    RegistryKey key(*registry);
+    ASSERT_EQ(key.Open(kUser, "A", kKeyAllAccess), kRegSuccess);
+    ASSERT_EQ(key.SetValue("After", kRegSz, "1"), kRegSuccess);
+    EXPECT_EQ(Temporaries(Dir()), std::vector<std::string>{});
+    EXPECT_EQ(Query(*registry, "A", "Secret").data.compare(0, padding.size(), padding), 0);
+}
+
+TEST_F(RegistryPosixTest, AnotherProcessesSaveInProgressIsLeftAlone) {
+    {
+        auto registry = MakeRegistry();
+        RegistryKey key(*registry);
+        ASSERT_EQ(key.Create(kUser, "A", kKeyAllAccess), kRegSuccess);
+    }
+    // This process is between writing its temporary and renaming it, holding the lock.
+    const int lock = open(Dir().c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(lock, 0);
+    ASSERT_EQ(flock(lock, LOCK_EX), 0);
+    const fs::path inFlight = Dir() / "HKEY_CURRENT_USER.reg.tmp.Q1w2E3";
+    std::ofstream(inFlight) << "REGEDIT4\r\n";
+
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        close(lock);  // the parent's, which would hold the lock on here too
+        alarm(20);
+        auto registry = MakeRegistry();
+        RegistryKey key(*registry);
+        key.Open(kUser, "A", kKeyAllAccess);
+        _exit(key.SetValue("FromChild", kRegSz, "1") == kRegSuccess ? 0 : 1);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(fs::exists(inFlight));  // the child's save waits for the lock
+    fs::remove(inFlight);               // as the rename would take it away
+    close(lock);
+
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(Query(*MakeRegistry(), "A", "FromChild").data, "1");
+}
+
+// Query and create on a fresh registry, where a hive that blocks the reader fails the test
+// instead of hanging it: "<query> <create>" statuses.
+std::string StatusesInChild() {
+    return AnswerInChild([] {
+        auto registry = MakeRegistry();
+        RegistryKey key(*registry);
+        return std::to_string(Query(*registry, "A", "V").status) + " " +
+               std::to_string(key.Create(kUser, "A", kKeyAllAccess));
+    });
+}
+
+TEST_F(RegistryPosixTest, AHiveThatIsNoRegularFileIsNeitherReadNorReplaced) {
+    const std::string text = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\A]\r\n\"V\"=\"x\"\r\n";
+    struct Case {
+        const char* what;
+        std::function<void(const fs::path&)> make;
+        fs::file_type type;
+    };
+    const Case cases[] = {
+        {"a FIFO", [](const fs::path& p) { ASSERT_EQ(mkfifo(p.c_str(), 0600), 0); },
+         fs::file_type::fifo},
+        {"a directory", [](const fs::path& p) { fs::create_directory(p); },
+         fs::file_type::directory},
+        // Saves rename a new file over the hive, which would cut the link.
+        {"a symbolic link",
+         [&](const fs::path& p) {
+             std::ofstream(p.string() + ".elsewhere") << text;
+             fs::create_symlink(p.string() + ".elsewhere", p);
+         },
+         fs::file_type::symlink},
+        {"beyond the size limit",
+         [](const fs::path& p) {
+             const int fd = open(p.c_str(), O_CREAT | O_WRONLY, 0600);
+             ASSERT_GE(fd, 0);
+             ASSERT_EQ(ftruncate(fd, (off_t{64} << 20) + 1), 0);  // sparse
+             close(fd);
+         },
+         fs::file_type::regular},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(Dir());
+        fs::create_directories(Dir());
+        c.make(HivePath());
+        EXPECT_EQ(StatusesInChild(),
+                  std::to_string(kRegFileNotFound) + " " + std::to_string(kRegAccessDenied));
+        EXPECT_EQ(fs::symlink_status(HivePath()).type(), c.type);
+        EXPECT_EQ(std::distance(fs::directory_iterator(Dir()), fs::directory_iterator()),
+                  c.type == fs::file_type::symlink ? 2 : 1);  // nothing moved aside
+    }
 }
 
 TEST(RegistryFactoryTest, HivesLiveInTheUsersConfigDirectory) {
