@@ -11,9 +11,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/adapters.h"
 #include "platform/base_path_match.h"
 #include "platform/credentials_file.h"
+#include "platform/net_file_api.h"
 
 namespace pellquin {
 namespace {

@@ -24,7 +24,6 @@
 #include <optional>
 #include <vector>
 
-#include "platform/adapters.h"
 #include "platform/registry.h"
 
 namespace pellquin {

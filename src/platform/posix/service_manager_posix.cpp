@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "platform/posix/smb_session_posix.h"
-#include "platform/service_adapters.h"
+#include "platform/service_manager.h"
 #include "platform/systemd_mapping.h"
 
 namespace pellquin {
