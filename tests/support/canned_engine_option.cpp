@@ -1,22 +1,20 @@
 #include "canned_engine_option.h"
 
 #include <cerrno>
+#include <cstddef>
 #include <cstdlib>
 
 namespace pellquin::test {
 namespace {
 
-bool ParseUnsigned(const std::string& text, unsigned long long max, unsigned long long* value) {
+// Decimal digits only, at most `max`.
+bool ParseCount(const std::string& text, unsigned long long max, unsigned long long* value) {
     if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) {
         return false;
     }
     errno = 0;
-    const unsigned long long parsed = std::strtoull(text.c_str(), nullptr, 10);
-    if (errno != 0 || parsed > max) {
-        return false;
-    }
-    *value = parsed;
-    return true;
+    *value = std::strtoull(text.c_str(), nullptr, 10);
+    return errno == 0 && *value <= max;
 }
 
 // "ROWS" or "ROWS:DELAY_MS".
@@ -24,10 +22,10 @@ bool ParseCanned(const std::string& text, CannedEngineOption* option) {
     const size_t colon = text.find(':');
     unsigned long long count = 0;
     unsigned long long delay = 0;
-    if (!ParseUnsigned(text.substr(0, colon), 1000000, &count)) {
+    if (!ParseCount(text.substr(0, colon), 1000000, &count)) {
         return false;
     }
-    if (colon != std::string::npos && !ParseUnsigned(text.substr(colon + 1), 600000, &delay)) {
+    if (colon != std::string::npos && !ParseCount(text.substr(colon + 1), 600000, &delay)) {
         return false;
     }
     option->given = true;
@@ -40,8 +38,10 @@ bool ParseCanned(const std::string& text, CannedEngineOption* option) {
 
 bool TakeCannedEngineOption(std::vector<std::string>* args, CannedEngineOption* option,
                             std::string* error) {
-    for (size_t i = 0; i < args->size(); ++i) {
+    size_t i = 0;
+    while (i < args->size()) {
         if ((*args)[i] != "--canned-engine") {
+            ++i;
             continue;
         }
         if (i + 1 >= args->size() || (*args)[i + 1].empty()) {
@@ -53,9 +53,8 @@ bool TakeCannedEngineOption(std::vector<std::string>* args, CannedEngineOption* 
             *error = "bad value for --canned-engine '" + value + "'";
             return false;
         }
-        args->erase(args->begin() + static_cast<std::ptrdiff_t>(i),
-                    args->begin() + static_cast<std::ptrdiff_t>(i) + 2);
-        --i;
+        const auto at = args->begin() + static_cast<std::ptrdiff_t>(i);
+        args->erase(at, at + 2);
     }
     return true;
 }
