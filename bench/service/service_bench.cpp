@@ -1,7 +1,8 @@
 // Times checks through the query service against direct checks, in the same run, on a
 // private Samba server, and measures the service's throughput for small queries with many
-// concurrent clients (against Samba, and against its built-in stand-in server, which shows
-// the service's own cost).
+// concurrent clients (against Samba, and against the stand-in server of the service's test
+// build, which shows the service's own cost). Both run the test build, which is the shipped
+// program plus that stand-in.
 //
 //   service_bench [FILES=5000] [REPETITIONS=7] [IP=127.0.0.99] [CLIENTS=64] [REQUESTS=2000]
 //
@@ -17,7 +18,9 @@
 #include <vector>
 
 #include "file_holder.h"
-#include "platform/adapters.h"
+#include "platform/net_file_api.h"
+#include "platform/system_info.h"
+#include "platform/universal_names.h"
 #include "query/mod_pq.h"
 #include "query/service_client.h"
 #include "query/tcp_transport.h"

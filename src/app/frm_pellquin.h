@@ -5,9 +5,14 @@
 #include <string>
 #include <vector>
 
-#include "app/prompts.h"
 #include "app/window_geometry.h"
 #include "app/window_services.h"
+#include "browser/browser_services.h"
+#include "platform/path_probe.h"
+#include "prompts/prompts.h"
+#include "query/mod_pq.h"
+#include "service/control/service_control_parts.h"
+#include "settings/settings_store.h"
 
 class QDialog;
 class QTabWidget;

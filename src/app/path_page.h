@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/prompts.h"
+#include "prompts/prompts.h"
 #include "browser/browser_services.h"
 
 class QComboBox;

@@ -2,7 +2,7 @@
 
 #include <QApplication>
 
-#include "app/prompts.h"
+#include "prompts/prompts.h"
 
 namespace pellquin {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/prompts.h"
+#include "prompts/prompts.h"
 #include "query/result_rows.h"
 
 class QTreeView;

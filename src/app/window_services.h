@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <memory>
 
-#include "app/prompts.h"
+#include "prompts/prompts.h"
 #include "browser/browser_services.h"
 #include "platform/path_probe.h"
 #include "query/mod_pq.h"

@@ -2,8 +2,8 @@
 
 #include <QDialog>
 
-#include "app/prompts.h"
 #include "platform/folder_browser.h"
+#include "prompts/prompts.h"
 
 class QLineEdit;
 class QPushButton;

@@ -5,11 +5,11 @@
 #include <QObject>
 #include <string>
 
-#include "app/prompts.h"
 #include "browser/browser_services.h"
 #include "browser/core/browser_texts.h"
 #include "browser/core/drive_item.h"
 #include "browser/core/file_sort.h"
+#include "prompts/prompts.h"
 
 class QAction;
 class QMenu;

@@ -7,7 +7,9 @@
 
 #include "cli/cli_options.h"
 #include "cli/cli_output.h"
-#include "platform/adapters.h"
+#include "platform/net_file_api.h"
+#include "platform/system_info.h"
+#include "platform/universal_names.h"
 #include "query/mod_pq.h"
 #include "query/service_client.h"
 #include "query/tcp_transport.h"

@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "app/prompts.h"
 #include "platform/html_help.h"
+#include "prompts/prompts.h"
 
 namespace pellquin {
 

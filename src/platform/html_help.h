@@ -31,7 +31,8 @@ public:
 
 // Windows: the HTML Help control (HtmlHelpA of the module registered for its class id) and
 // "Pellquin.chm". Linux: the help pages "pellquin-help/" opened in the user's browser with
-// xdg-open; the contents page stands for the help file.
+// xdg-open; the contents page stands for the help file. The Linux viewer is help's own page
+// logic over the browser, so pellquin_help defines it there.
 std::unique_ptr<HtmlHelp> MakeHtmlHelp();
 
 }  // namespace pellquin

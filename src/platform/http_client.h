@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -52,5 +53,8 @@ public:
     virtual ~HttpClient() = default;
     virtual HttpResponse Get(const HttpRequest& request) = 0;
 };
+
+// libcurl on every platform; defined in the pellquin_http library, which links it.
+std::unique_ptr<HttpClient> MakeHttpClient();
 
 }  // namespace pellquin

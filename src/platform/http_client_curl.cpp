@@ -8,7 +8,6 @@
 #include <mutex>
 #include <string>
 
-#include "platform/adapters.h"
 #include "platform/http_client.h"
 
 namespace pellquin {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
 namespace pellquin {
@@ -16,5 +17,8 @@ public:
     // The viewer's name as the failure message gives it: "Notepad.exe", "xdg-open".
     virtual std::string Name() = 0;
 };
+
+// This system's log viewer.
+std::unique_ptr<LogViewer> MakeLogViewer();
 
 }  // namespace pellquin

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -55,5 +56,19 @@ public:
     // backslashes and the name, or nullopt for this machine.
     virtual uint32_t FileClose(const std::optional<std::string>& server, uint32_t id) = 0;
 };
+
+// Who the network file-management calls authenticate as. On Linux: the smbclient-style
+// authentication file `credentialsFile` when one is named; otherwise the user's Kerberos
+// ticket when there is one, else the default file under the user's config directory (used
+// when present). Windows uses the logon session.
+struct NetCredentials {
+    std::string credentialsFile;
+};
+
+// This system's network file calls. Returns nullptr and sets *error to a text for the user
+// when the adapter cannot start (for example, a credentials file that others can read). On
+// Linux at most one lives in a process at a time (Samba's client has one context per
+// process): destroy it before making another, and call it from one thread.
+std::unique_ptr<NetFileApi> MakeNetFileApi(const NetCredentials& credentials, std::string* error);
 
 }  // namespace pellquin

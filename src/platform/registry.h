@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -134,5 +135,9 @@ private:
     Registry* m_registry;
     RegistryHandle m_handle = 0;
 };
+
+// This system's registry. On Linux: text hives under $XDG_CONFIG_HOME/pellquin (default
+// ~/.config/pellquin).
+std::unique_ptr<Registry> MakeRegistry();
 
 }  // namespace pellquin

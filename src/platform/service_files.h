@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace pellquin {
@@ -31,5 +32,10 @@ public:
     // Deletes a file; the outcome is not reported.
     virtual void Delete(const std::string& path) = 0;
 };
+
+// This system's service files. On Linux, UNC paths (copies, the log) are reached through
+// libsmbclient as the user of the smbclient-style credentials file `credentialsFile` (empty:
+// the default file).
+std::unique_ptr<ServiceFiles> MakeServiceFiles(const std::string& credentialsFile);
 
 }  // namespace pellquin

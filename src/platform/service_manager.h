@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace pellquin {
@@ -53,5 +54,10 @@ public:
     // Closes a manager or service handle; closing a manager does not close its services.
     virtual void Close(ServiceManagerHandle handle) = 0;
 };
+
+// This system's service manager. On Linux: systemd over D-Bus (a remote machine over sd-bus's
+// SSH transport, "user@host" allowed); the remote unit file is reached through libsmbclient as
+// the user of the smbclient-style credentials file `credentialsFile` (empty: the default file).
+std::unique_ptr<ServiceManager> MakeServiceManager(const std::string& credentialsFile);
 
 }  // namespace pellquin

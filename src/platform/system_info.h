@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace pellquin {
@@ -21,5 +22,8 @@ public:
     // This machine's name; empty when it cannot be read.
     virtual std::string ComputerName() = 0;
 };
+
+// This system's texts and names.
+std::unique_ptr<SystemInfo> MakeSystemInfo();
 
 }  // namespace pellquin

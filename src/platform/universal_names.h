@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "platform/error_codes.h"
@@ -17,5 +18,8 @@ public:
     // share; kErrorNotConnected when it is a local path; any other code is a failure.
     virtual uint32_t GetUniversalName(const std::string& localPath, std::string* unc) = 0;
 };
+
+// This system's universal-name lookup.
+std::unique_ptr<UniversalNames> MakeUniversalNames();
 
 }  // namespace pellquin

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace pellquin {
@@ -15,5 +16,8 @@ public:
     // `ownerWindow` is the native id of the window that asks (an HWND on Windows), 0 for none.
     virtual void Open(const std::string& address, uint64_t ownerWindow) = 0;
 };
+
+// xdg-open on Linux, ShellExecuteA on Windows.
+std::unique_ptr<UrlLauncher> MakeUrlLauncher();
 
 }  // namespace pellquin

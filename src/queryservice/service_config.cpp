@@ -92,22 +92,6 @@ bool ParseAddressList(const std::string& text, std::vector<std::string>* address
     return true;
 }
 
-// "ROWS" or "ROWS:DELAY_MS".
-bool ParseCanned(const std::string& text, int* rows, uint32_t* delayMs) {
-    const size_t colon = text.find(':');
-    unsigned long long count = 0;
-    unsigned long long delay = 0;
-    if (!ParseUnsigned(text.substr(0, colon), 1000000, &count)) {
-        return false;
-    }
-    if (colon != std::string::npos && !ParseUnsigned(text.substr(colon + 1), 600000, &delay)) {
-        return false;
-    }
-    *rows = static_cast<int>(count);
-    *delayMs = static_cast<uint32_t>(delay);
-    return true;
-}
-
 bool ApplySetting(const std::string& key, const std::string& value, ServiceConfig* config) {
     unsigned long long number = 0;
     if (key == "listen") {
@@ -154,16 +138,13 @@ bool ApplySetting(const std::string& key, const std::string& value, ServiceConfi
         config->ioTimeoutMs = static_cast<uint32_t>(number);
         return true;
     }
-    if (key == "canned_engine") {
-        return ParseCanned(value, &config->cannedRows, &config->cannedDelayMs);
-    }
     return false;
 }
 
 bool IsKnownKey(const std::string& key) {
     static const char* const keys[] = {
         "listen",        "port",         "samba_server",    "credentials_file", "log_dir",
-        "allow_clients", "refuse_close", "max_connections", "io_timeout_ms",    "canned_engine"};
+        "allow_clients", "refuse_close", "max_connections", "io_timeout_ms"};
     for (const char* known : keys) {
         if (key == known) {
             return true;
@@ -220,8 +201,8 @@ bool ParseServiceOptions(const std::vector<std::string>& args, ServiceOptions* o
             options->help = true;
             continue;
         }
-        const bool takesValue = arg == "--listen" || arg == "--port" || arg == "--config" ||
-                                arg == "--log-dir" || arg == "--canned-engine";
+        const bool takesValue =
+            arg == "--listen" || arg == "--port" || arg == "--config" || arg == "--log-dir";
         if (!takesValue) {
             *error = "unknown option '" + arg + "'";
             return false;
@@ -240,11 +221,8 @@ bool ParseServiceOptions(const std::vector<std::string>& args, ServiceOptions* o
             }
         } else if (arg == "--config") {
             options->configFile = value;
-        } else if (arg == "--log-dir") {
+        } else {
             options->logDirectory = value;
-        } else if (!ParseCanned(value, &options->cannedRows, &options->cannedDelayMs)) {
-            *error = "bad value for --canned-engine '" + value + "'";
-            return false;
         }
     }
     return true;
@@ -282,10 +260,6 @@ bool LoadServiceConfig(const ServiceOptions& options, ServiceConfig* config, std
     }
     if (!options.logDirectory.empty()) {
         config->logDirectory = options.logDirectory;
-    }
-    if (options.cannedRows >= 0) {
-        config->cannedRows = options.cannedRows;
-        config->cannedDelayMs = options.cannedDelayMs;
     }
     return true;
 }

@@ -25,10 +25,6 @@ struct ServiceConfig {
     size_t maxConnections = 512;
     // Limit on each read and on the reply's write, in milliseconds.
     uint32_t ioTimeoutMs = 10000;
-    // Test and benchmark aid: answer from a built-in server holding this many open files
-    // instead of the real network calls (negative: off), each query taking cannedDelayMs.
-    int cannedRows = -1;
-    uint32_t cannedDelayMs = 0;
 };
 
 // What the command line asked for.
@@ -40,8 +36,6 @@ struct ServiceOptions {
     std::string listenAddress;
     int port = -1;
     std::string logDirectory;
-    int cannedRows = -1;
-    uint32_t cannedDelayMs = 0;
 };
 
 // Reads "key = value" lines ('#' starts a comment) over *config. Unknown keys and bad values

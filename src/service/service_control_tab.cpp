@@ -32,21 +32,11 @@ public:
 
 }  // namespace
 
-class ServiceControlTab::PromptsBridge : public ControlPrompts {
-public:
-    explicit PromptsBridge(Prompts& prompts) : m_prompts(prompts) {}
-    void ShowError(const std::string& text) override { m_prompts.ShowError(text); }
-    bool AskYesNo(const std::string& text) override { return m_prompts.AskYesNo(text); }
-
-private:
-    Prompts& m_prompts;
-};
-
 ServiceControlTab::ServiceControlTab(ServiceControlParts parts, NetFileApi& shares,
                                      SystemInfo& system, Prompts& prompts, QWidget* parent)
-    : QWidget(parent), m_prompts(std::make_unique<PromptsBridge>(prompts)) {
+    : QWidget(parent) {
     m_logic = std::make_unique<ServiceControl>(std::move(parts.manager), std::move(parts.files),
-                                               std::move(parts.viewer), shares, system, *m_prompts);
+                                               std::move(parts.viewer), shares, system, prompts);
     setObjectName("pagService");
     setAccessibleName("Service Control");
     auto* layout = new QVBoxLayout(this);

@@ -3,9 +3,9 @@
 #include <QWidget>
 #include <memory>
 
-#include "app/prompts.h"
 #include "platform/net_file_api.h"
 #include "platform/system_info.h"
+#include "prompts/prompts.h"
 #include "service/control/service_control.h"
 #include "service/control/service_control_parts.h"
 
@@ -44,14 +44,12 @@ public slots:
     void Timer1Timer();
 
 private:
-    class PromptsBridge;
     // Copies the logic's state into the widgets.
     void Sync();
     // Runs a long action under the hourglass, after repainting the window.
     template <typename Action>
     void Busy(Action action);
 
-    std::unique_ptr<PromptsBridge> m_prompts;
     std::unique_ptr<ServiceControl> m_logic;
     size_t m_linesShown = 0;
 

@@ -3,8 +3,8 @@
 #include <memory>
 #include <string>
 
-#include "app/prompts.h"
 #include "platform/context_menu.h"
+#include "prompts/prompts.h"
 
 namespace pellquin {
 

@@ -3,9 +3,9 @@
 #include <QDialog>
 #include <memory>
 
-#include "app/prompts.h"
 #include "platform/registry.h"
 #include "platform/url_launcher.h"
+#include "prompts/prompts.h"
 #include "settings/proxy_settings.h"
 #include "update/core/update_checker.h"
 

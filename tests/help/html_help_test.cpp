@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "fake_html_help.h"
+#include "help/browser_help.h"
 #include "help/html_help_system.h"
-#include "platform/browser_help.h"
 #include "platform/html_help.h"
 #include "scripted_prompts.h"
 

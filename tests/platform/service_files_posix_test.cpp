@@ -10,7 +10,8 @@
 #include <sstream>
 #include <string>
 
-#include "platform/service_adapters.h"
+#include "platform/log_viewer.h"
+#include "platform/service_files.h"
 #include "samba_sandbox.h"
 
 namespace pellquin {

@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/service_adapters.h"
+#include "platform/service_manager.h"
 
 namespace pellquin {
 namespace {

@@ -6,8 +6,8 @@
 #include <mutex>
 #include <thread>
 
+#include "canned_net_file_api.h"
 #include "fake_system_info.h"
-#include "queryservice/canned_net_file_api.h"
 #include "raw_client.h"
 
 namespace pellquin {

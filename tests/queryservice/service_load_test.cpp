@@ -1,4 +1,4 @@
-// The service program under many clients at once, with the built-in stand-in file server.
+// The service program under many clients at once: its test build with the stand-in file server.
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/adapters.h"
+#include "platform/registry.h"
 
 namespace pellquin::test {
 

@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/adapters.h"
 #include "platform/registry.h"
 #include "settings/constants.h"
 #include "settings/registry_values.h"

@@ -17,20 +17,29 @@
 #include <memory>
 #include <string>
 
-#include "platform/adapters.h"
-#include "platform/service_adapters.h"
-#include "service/control/control_prompts.h"
+#include "platform/log_viewer.h"
+#include "platform/net_file_api.h"
+#include "platform/service_files.h"
+#include "platform/service_manager.h"
+#include "platform/system_info.h"
 #include "service/control/service_control.h"
 
 namespace {
 
-class ScriptedPrompts : public pellquin::ControlPrompts {
+class ScriptedPrompts : public pellquin::Prompts {
 public:
     void ShowError(const std::string& text) override { std::printf("error: %s\n", text.c_str()); }
     bool AskYesNo(const std::string& text) override {
         std::printf("asked: %s\n", text.c_str());
         return true;
     }
+    void ShowMessage(const std::string& text) override {
+        std::printf("message: %s\n", text.c_str());
+    }
+    void ShowWarning(const std::string& text) override {
+        std::printf("warning: %s\n", text.c_str());
+    }
+    void Beep() override { std::printf("beep\n"); }
 };
 
 class Operator {

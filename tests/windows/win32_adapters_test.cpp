@@ -9,10 +9,12 @@
 #include <fstream>
 #include <random>
 
-#include "platform/adapters.h"
 #include "platform/error_codes.h"
+#include "platform/net_file_api.h"
 #include "platform/path_probe.h"
 #include "platform/system_directory.h"
+#include "platform/system_info.h"
+#include "platform/universal_names.h"
 #include "query/direct_query.h"
 #include "query/path_resolution.h"
 #include "query/system_error_text.h"

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "platform/log_viewer.h"
 #include "platform/posix/smb_session_posix.h"
-#include "platform/service_adapters.h"
 
 extern char** environ;
 

@@ -11,10 +11,10 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/adapters.h"
 #include "platform/credentials_choice.h"
 #include "platform/credentials_file.h"
 #include "platform/samba_path_forms.h"
+#include "platform/net_file_api.h"
 
 namespace pellquin {
 namespace {

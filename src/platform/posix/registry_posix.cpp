@@ -11,7 +11,6 @@
 #include <cstdlib>
 #include <map>
 
-#include "platform/adapters.h"
 #include "platform/posix/directory_lock_posix.h"
 #include "platform/posix/hive_file_posix.h"
 #include "platform/registry.h"

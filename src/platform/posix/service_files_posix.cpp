@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "platform/posix/smb_session_posix.h"
-#include "platform/service_adapters.h"
+#include "platform/service_files.h"
 #include "platform/system_directory.h"
 
 namespace pellquin {

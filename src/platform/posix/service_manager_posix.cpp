@@ -8,7 +8,7 @@
 
 #include "platform/posix/smb_session_posix.h"
 #include "platform/samba_path_forms.h"
-#include "platform/service_adapters.h"
+#include "platform/service_manager.h"
 #include "platform/systemd_mapping.h"
 
 namespace pellquin {

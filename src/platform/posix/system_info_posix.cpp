@@ -3,7 +3,7 @@
 
 #include <map>
 
-#include "platform/adapters.h"
+#include "platform/system_info.h"
 
 namespace pellquin {
 namespace {

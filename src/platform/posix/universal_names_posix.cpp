@@ -3,8 +3,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/adapters.h"
 #include "platform/mount_table.h"
+#include "platform/universal_names.h"
 
 namespace pellquin {
 namespace {

@@ -9,7 +9,6 @@
 #include <memory>
 #include <string>
 
-#include "platform/adapters.h"
 #include "platform/url_launcher.h"
 
 extern char** environ;

@@ -2,7 +2,7 @@
 // <shellapi.h> needs the types of <windows.h> first.
 #include <shellapi.h>
 
-#include "platform/service_adapters.h"
+#include "platform/log_viewer.h"
 
 namespace pellquin {
 namespace {

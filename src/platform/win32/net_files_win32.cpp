@@ -2,7 +2,7 @@
 // <lm.h> needs the types of <windows.h> first.
 #include <lm.h>
 
-#include "platform/adapters.h"
+#include "platform/net_file_api.h"
 
 namespace pellquin {
 namespace {

@@ -4,7 +4,6 @@
 
 #include <vector>
 
-#include "platform/adapters.h"
 #include "platform/registry.h"
 
 namespace pellquin {

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "platform/service_adapters.h"
+#include "platform/service_files.h"
 
 namespace pellquin {
 namespace {

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "platform/adapters.h"
+#include "platform/system_info.h"
 
 namespace pellquin {
 namespace {

@@ -1,7 +1,7 @@
 #include <windows.h>
 #include <winnetwk.h>
 
-#include "platform/adapters.h"
+#include "platform/universal_names.h"
 
 namespace pellquin {
 namespace {

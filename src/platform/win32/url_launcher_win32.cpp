@@ -8,7 +8,6 @@
 #include <memory>
 #include <string>
 
-#include "platform/adapters.h"
 #include "platform/url_launcher.h"
 
 namespace pellquin {

@@ -46,7 +46,7 @@ std::string JoinServicePath(const std::string& directory, const std::string& nam
 ServiceControl::ServiceControl(std::unique_ptr<ServiceManager> manager,
                                std::unique_ptr<ServiceFiles> files,
                                std::unique_ptr<LogViewer> viewer, NetFileApi& shares,
-                               SystemInfo& system, ControlPrompts& prompts)
+                               SystemInfo& system, Prompts& prompts)
     : m_manager(std::move(manager)),
       m_files(std::move(files)),
       m_viewer(std::move(viewer)),

@@ -10,7 +10,7 @@
 #include "platform/service_files.h"
 #include "platform/service_manager.h"
 #include "platform/system_info.h"
-#include "service/control/control_prompts.h"
+#include "prompts/prompts.h"
 #include "service/control/service_controls.h"
 
 namespace pellquin {
@@ -34,7 +34,7 @@ public:
     // are borrowed and must outlive this object.
     ServiceControl(std::unique_ptr<ServiceManager> manager, std::unique_ptr<ServiceFiles> files,
                    std::unique_ptr<LogViewer> viewer, NetFileApi& shares, SystemInfo& system,
-                   ControlPrompts& prompts);
+                   Prompts& prompts);
     ~ServiceControl();
     ServiceControl(const ServiceControl&) = delete;
     ServiceControl& operator=(const ServiceControl&) = delete;
@@ -83,7 +83,7 @@ private:
     std::unique_ptr<LogViewer> m_viewer;
     NetFileApi& m_shares;
     SystemInfo& m_system;
-    ControlPrompts& m_prompts;
+    Prompts& m_prompts;
 
     ServiceControls m_controls;
     std::vector<std::string> m_log;

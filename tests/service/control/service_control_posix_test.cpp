@@ -4,18 +4,15 @@
 #include <gtest/gtest.h>
 
 #include "fake_net_file_api.h"
-#include "platform/adapters.h"
-#include "platform/service_adapters.h"
+#include "no_prompts.h"
+#include "platform/log_viewer.h"
+#include "platform/service_files.h"
+#include "platform/service_manager.h"
+#include "platform/system_info.h"
 #include "service/control/service_control.h"
 
 namespace pellquin {
 namespace {
-
-class NoPrompts : public ControlPrompts {
-public:
-    void ShowError(const std::string&) override { ADD_FAILURE() << "no box expected"; }
-    bool AskYesNo(const std::string&) override { return false; }
-};
 
 TEST(ServiceControlPosix, ConnectWithoutSystemdLogsTheFailureAndStaysNotConnected) {
     struct stat info {};
@@ -24,7 +21,7 @@ TEST(ServiceControlPosix, ConnectWithoutSystemdLogsTheFailureAndStaysNotConnecte
     }
     test::FakeNetFileApi shares;
     auto system = MakeSystemInfo();
-    NoPrompts prompts;
+    test::NoPrompts prompts;
     ServiceControl control(MakeServiceManager(std::string()), MakeServiceFiles(std::string()),
                            MakeLogViewer(), shares, *system, prompts);
     control.ConnectServiceManager();

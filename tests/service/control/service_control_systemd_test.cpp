@@ -11,8 +11,11 @@
 #include <sstream>
 
 #include "fake_net_file_api.h"
-#include "platform/adapters.h"
-#include "platform/service_adapters.h"
+#include "no_prompts.h"
+#include "platform/log_viewer.h"
+#include "platform/service_files.h"
+#include "platform/service_manager.h"
+#include "platform/system_info.h"
 #include "service/control/service_control.h"
 #include "stand_in_systemd.h"
 
@@ -27,12 +30,6 @@ std::string ReadText(const std::string& path) {
     text << in.rdbuf();
     return text.str();
 }
-
-class NoPrompts : public ControlPrompts {
-public:
-    void ShowError(const std::string& text) override { ADD_FAILURE() << "box: " << text; }
-    bool AskYesNo(const std::string&) override { return false; }
-};
 
 // The real files adapter, except that the program to install lies in a test directory.
 class FilesBesideTestProgram : public ServiceFiles {
@@ -95,7 +92,7 @@ protected:
     std::unique_ptr<test::StandInSystemd> m_systemd;
     std::unique_ptr<SystemInfo> m_info;
     test::FakeNetFileApi m_shares;
-    NoPrompts m_prompts;
+    test::NoPrompts m_prompts;
     std::unique_ptr<ServiceControl> m_control;
     size_t m_seen = 0;
 };

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,26 +10,12 @@
 #include "fake_service_files.h"
 #include "fake_service_manager.h"
 #include "fake_system_info.h"
+#include "scripted_prompts.h"
 
 namespace pellquin {
 namespace {
 
 using Lines = std::vector<std::string>;
-
-class RecordingPrompts : public ControlPrompts {
-public:
-    Lines shown;
-    std::deque<bool> answers;
-    void ShowError(const std::string& text) override { shown.push_back("Error: " + text); }
-    bool AskYesNo(const std::string& text) override {
-        shown.push_back("Ask: " + text);
-        const bool answer = answers.empty() ? true : answers.front();
-        if (!answers.empty()) {
-            answers.pop_front();
-        }
-        return answer;
-    }
-};
 
 // Names of the enabled controls, in the tab's order.
 Lines Enabled(const ServiceControls& c) {
@@ -91,7 +76,7 @@ protected:
 
     test::FakeSystemInfo system;
     test::FakeNetFileApi shares;
-    RecordingPrompts prompts;
+    test::ScriptedPrompts prompts;
     test::FakeServiceManager* manager = nullptr;
     test::FakeServiceFiles* files = nullptr;
     test::FakeLogViewer* viewer = nullptr;
@@ -499,7 +484,7 @@ TEST_F(ServiceControlTest, FailedDeletionStillReturnsToConnectedWithoutService) 
 TEST(ServiceControlText, LogLineCarriesTextAndCodeOnlyWhenTheSystemHasAText) {
     test::FakeSystemInfo system;
     test::FakeNetFileApi shares;
-    RecordingPrompts prompts;
+    test::ScriptedPrompts prompts;
     ServiceControl control(std::make_unique<test::FakeServiceManager>(),
                            std::make_unique<test::FakeServiceFiles>(),
                            std::make_unique<test::FakeLogViewer>(), shares, system, prompts);

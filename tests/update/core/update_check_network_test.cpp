@@ -4,7 +4,8 @@
 
 #include "hive_fixture.h"
 #include "local_servers.h"
-#include "platform/adapters.h"
+#include "platform/http_client.h"
+#include "platform/registry.h"
 #include "settings/proxy_settings.h"
 #include "settings/registry_values.h"
 #include "update/core/update_checker.h"

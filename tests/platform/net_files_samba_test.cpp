@@ -14,7 +14,9 @@
 
 #include "fake_service_exchange.h"
 #include "file_holder.h"
-#include "platform/adapters.h"
+#include "platform/net_file_api.h"
+#include "platform/system_info.h"
+#include "platform/universal_names.h"
 #include "query/direct_query.h"
 #include "query/mod_pq.h"
 #include "query/path_resolution.h"

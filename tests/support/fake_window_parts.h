@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "app/prompts.h"
+#include "prompts/prompts.h"
 #include "app/window_services.h"
 #include "fake_context_menu.h"
 #include "fake_directory_lister.h"

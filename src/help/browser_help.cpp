@@ -1,4 +1,4 @@
-#include "platform/browser_help.h"
+#include "help/browser_help.h"
 
 #include <cstdio>
 #include <fstream>

@@ -10,7 +10,7 @@
 #include <iterator>
 #include <thread>
 
-#include "platform/adapters.h"
+#include "platform/url_launcher.h"
 
 namespace pellquin::test {
 namespace {

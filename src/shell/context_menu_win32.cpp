@@ -1,8 +1,8 @@
 // The Explorer entries on Windows: the classes-root keys through the Win32 registry adapter.
 
-#include "platform/adapters.h"
 #include "platform/context_menu.h"
-#include "platform/registry_context_menu.h"
+#include "platform/registry.h"
+#include "shell/registry_context_menu.h"
 
 namespace pellquin {
 

@@ -1,5 +1,4 @@
-// PellquinService: answers open-file queries and close requests for this machine's file
-// server on behalf of users without administrative rights there.
+#include "queryservice/service_program.h"
 
 #include <cstdio>
 #include <memory>
@@ -7,13 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/adapters.h"
 #include "platform/system_directory.h"
-#include "queryservice/canned_net_file_api.h"
+#include "platform/system_info.h"
 #include "queryservice/own_server_net_file_api.h"
 #include "queryservice/query_server.h"
 #include "queryservice/request_handler.h"
-#include "queryservice/service_config.h"
 #include "queryservice/service_host.h"
 #include "queryservice/service_log.h"
 
@@ -46,24 +43,19 @@ private:
 
 // Builds everything and serves until stopped. The network client is made here, after any
 // detaching, because it may start threads of its own.
-int Serve(const ServiceConfig& config, const ReadyReport& ready, RunningServer& running) {
+int Serve(const ServiceConfig& config, const EngineFactory& makeEngine, const ReadyReport& ready,
+          RunningServer& running) {
     const std::string logDirectory =
         config.logDirectory.empty() ? SystemDirectory() : config.logDirectory;
     auto log = std::make_unique<ServiceLog>(logDirectory);
     ServiceLog* logView = log.get();
 
-    std::unique_ptr<NetFileApi> netFiles;
-    if (config.cannedRows >= 0) {
-        netFiles = std::make_unique<CannedNetFileApi>(static_cast<uint32_t>(config.cannedRows),
-                                                      config.cannedDelayMs);
-    } else {
-        std::string error;
-        netFiles = MakeNetFileApi(NetCredentials{config.credentialsFile}, &error);
-        if (!netFiles) {
-            logView->Note("cannot start: " + error);
-            ready(false, error);
-            return 1;
-        }
+    std::string engineError;
+    std::unique_ptr<NetFileApi> netFiles = makeEngine(config, &engineError);
+    if (!netFiles) {
+        logView->Note("cannot start: " + engineError);
+        ready(false, engineError);
+        return 1;
     }
     HandlerPolicy policy;
     policy.allowedClients = config.allowedClients;
@@ -93,13 +85,15 @@ int Serve(const ServiceConfig& config, const ReadyReport& ready, RunningServer& 
 }
 
 }  // namespace
-}  // namespace pellquin
 
-int main(int argc, char** argv) {
-    using namespace pellquin;
+std::unique_ptr<NetFileApi> MakeServiceNetFileApi(const ServiceConfig& config, std::string* error) {
+    return MakeNetFileApi(NetCredentials{config.credentialsFile}, error);
+}
+
+int RunServiceProgram(const std::vector<std::string>& args, const EngineFactory& makeEngine) {
     ServiceOptions options;
     std::string error;
-    if (!ParseServiceOptions(std::vector<std::string>(argv + 1, argv + argc), &options, &error)) {
+    if (!ParseServiceOptions(args, &options, &error)) {
         std::fprintf(stderr, "PellquinService: %s\n%s", error.c_str(), ServiceUsage().c_str());
         return 2;
     }
@@ -115,7 +109,7 @@ int main(int argc, char** argv) {
     RunningServer running;
     if (options.foreground) {
         return Serve(
-            config,
+            config, makeEngine,
             [](bool ok, const std::string& message) {
                 if (ok) {
                     std::printf("PellquinService: listening on %s\n", message.c_str());
@@ -127,6 +121,10 @@ int main(int argc, char** argv) {
             running);
     }
     return RunAsSystemService(
-        [&config, &running](const ReadyReport& ready) { return Serve(config, ready, running); },
+        [&config, &makeEngine, &running](const ReadyReport& ready) {
+            return Serve(config, makeEngine, ready, running);
+        },
         [&running] { running.Stop(); });
 }
+
+}  // namespace pellquin

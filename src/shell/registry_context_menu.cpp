@@ -1,4 +1,4 @@
-#include "platform/registry_context_menu.h"
+#include "shell/registry_context_menu.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "queryservice/canned_net_file_api.h"
+#include "canned_net_file_api.h"
 
 #include <chrono>
 #include <thread>
