@@ -10,6 +10,7 @@
 #include "platform/adapters.h"
 #include "platform/system_directory.h"
 #include "queryservice/canned_net_file_api.h"
+#include "queryservice/coalescing_net_file_api.h"
 #include "queryservice/own_server_net_file_api.h"
 #include "queryservice/query_server.h"
 #include "queryservice/request_handler.h"
@@ -49,7 +50,12 @@ private:
 int Serve(const ServiceConfig& config, const ReadyReport& ready, RunningServer& running) {
     const std::string logDirectory =
         config.logDirectory.empty() ? SystemDirectory() : config.logDirectory;
-    auto log = std::make_unique<ServiceLog>(logDirectory);
+    const std::string logProblem = ServiceLog::DirectoryProblem(logDirectory);
+    if (!logProblem.empty()) {
+        ready(false, "log directory " + logProblem);
+        return 1;
+    }
+    auto log = std::make_unique<ServiceLog>(logDirectory, config.logMaxBytes);
     ServiceLog* logView = log.get();
 
     std::unique_ptr<NetFileApi> netFiles;
@@ -64,6 +70,8 @@ int Serve(const ServiceConfig& config, const ReadyReport& ready, RunningServer& 
             ready(false, error);
             return 1;
         }
+        // Requests are answered on several threads; the stand-in needs no such care.
+        netFiles = std::make_unique<CoalescingNetFileApi>(std::move(netFiles));
     }
     HandlerPolicy policy;
     policy.allowedClients = config.allowedClients;

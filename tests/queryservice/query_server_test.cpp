@@ -2,12 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <condition_variable>
+#include <filesystem>
+#include <fstream>
 #include <mutex>
+#include <random>
+#include <sstream>
 #include <thread>
 
 #include "fake_system_info.h"
 #include "queryservice/canned_net_file_api.h"
+#include "queryservice/coalescing_net_file_api.h"
 #include "raw_client.h"
 
 namespace pellquin {
@@ -47,13 +53,14 @@ private:
 // The server on 127.0.0.1 and a free port, running on a thread for the test's length.
 class RunningServer {
 public:
-    RunningServer(ServiceConfig config, std::unique_ptr<NetFileApi> netFiles) {
+    RunningServer(ServiceConfig config, std::unique_ptr<NetFileApi> netFiles,
+                  std::unique_ptr<ServiceLog> log = nullptr) {
         config.listenAddress = "127.0.0.1";
         config.port = 0;
         m_server = std::make_unique<QueryServer>(
             config, std::make_unique<RequestHandler>(std::move(netFiles),
                                                      std::make_unique<test::FakeSystemInfo>(),
-                                                     HandlerPolicy{}, nullptr));
+                                                     HandlerPolicy{}, std::move(log)));
         std::string error;
         m_listening = m_server->Listen(&error);
         EXPECT_TRUE(m_listening) << error;
@@ -137,18 +144,127 @@ TEST(QueryServer, BusyEngineDelaysOnlyTheRequestsQueuedBehindIt) {
     EXPECT_EQ(first->rows.size(), 2u);
 }
 
-TEST(QueryServer, ConnectionsBeyondTheCapWaitForAFreeSlot) {
-    RunningServer server(Config(400, 2), std::make_unique<CannedNetFileApi>(1, 0));
-    test::RawClient idle1("127.0.0.1", server.port());
-    test::RawClient idle2("127.0.0.1", server.port());
-    ASSERT_TRUE(idle1.ok() && idle2.ok());
+// A fresh directory under the system's temporary directory, with the modes a log needs.
+class TempDir {
+public:
+    TempDir() {
+        std::random_device random;
+        for (;;) {
+            const auto candidate =
+                std::filesystem::temp_directory_path() / ("pq-server-" + std::to_string(random()));
+            if (std::filesystem::create_directory(candidate)) {
+                m_path = candidate.string();
+                std::filesystem::permissions(m_path, std::filesystem::perms::owner_all);
+                return;
+            }
+        }
+    }
+    ~TempDir() { std::filesystem::remove_all(m_path); }
+    const std::string& path() const { return m_path; }
 
-    // Accepted by the kernel's backlog, served once an idle connection has timed out.
-    test::RawClient waiting("127.0.0.1", server.port(), 5000);
-    const auto reply = waiting.Exchange(test::QueryRecord("srv", "data", ""));
+private:
+    std::string m_path;
+};
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream file(path);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+TEST(QueryServer, ConnectionsTheServiceCannotTakeAreClosedAtOnce) {
+    struct Case {
+        const char* name;
+        size_t maxConnections;
+        size_t perClient;
+        std::vector<const char*> held;  // sources of the connections already served
+        const char* next;               // source of the connection refused
+        const char* other;              // a source still served
+    };
+    const Case cases[] = {
+        {"service full", 2, 100, {"127.0.0.1", "127.0.0.2"}, "127.0.0.3", nullptr},
+        {"address holds its share", 10, 2, {"127.0.0.1", "127.0.0.1"}, "127.0.0.1", "127.0.0.2"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ServiceConfig config = Config(10000, c.maxConnections);
+        config.maxConnectionsPerClient = c.perClient;
+        RunningServer server(config, std::make_unique<CannedNetFileApi>(1, 0));
+        std::vector<std::unique_ptr<test::RawClient>> idle;
+        for (const char* source : c.held) {
+            idle.push_back(
+                std::make_unique<test::RawClient>("127.0.0.1", server.port(), 5000, source));
+            // The handshake answered: the connection is being served.
+            ASSERT_TRUE(idle.back()->Send("Request\r\n"));
+            ASSERT_EQ(idle.back()->ReadLine(), std::optional<std::string>("OK"));
+        }
+        // Closed long before the I/O time-out, with no handshake answer.
+        test::RawClient refused("127.0.0.1", server.port(), 5000, c.next);
+        EXPECT_TRUE(refused.ClosedByPeer(1000));
+        if (c.other != nullptr) {
+            test::RawClient other("127.0.0.1", server.port(), 5000, c.other);
+            const auto reply = other.Exchange(test::QueryRecord("srv", "data", ""));
+            EXPECT_TRUE(reply && reply->ok) << "another address is still served";
+        }
+
+        idle.pop_back();
+        test::RawClient later("127.0.0.1", server.port(), 5000, c.next);
+        const auto reply = later.Exchange(test::QueryRecord("srv", "data", ""));
+        EXPECT_TRUE(reply && reply->ok) << "a freed slot serves the next connection";
+    }
+}
+
+TEST(QueryServer, AllowListIsAppliedOnAcceptAndRefusalsAreLoggedShortAndRateLimited) {
+    TempDir dir;
+    auto log = std::make_unique<ServiceLog>(dir.path());
+    const std::string logPath = log->FilePath();
+    ServiceConfig config = Config(10000);
+    config.allowedClients = {"10.9.9.9"};
+    RunningServer server(config, std::make_unique<CannedNetFileApi>(1, 0), std::move(log));
+
+    for (int i = 0; i < 20; ++i) {
+        test::RawClient refused("127.0.0.1", server.port());
+        // Closed without a byte sent: nothing the client might send is read.
+        EXPECT_TRUE(refused.ClosedByPeer(1000));
+    }
+    const std::string text = ReadFile(logPath);
+    EXPECT_NE(text.find("refused 127.0.0.1: not allowed"), std::string::npos) << text;
+    EXPECT_LE(std::count(text.begin(), text.end(), '\n'), 2) << text;
+}
+
+TEST(QueryServer, RepliesHeldForClientsThatDoNotReadStayWithinTheCap) {
+    // Replies of about 21 MB each, more than the kernel's socket buffers take in; the cap
+    // holds one of them.
+    constexpr uint32_t kRows = 40000;
+    const size_t replySize = kReplyHeaderSize + kReplyRowSize * kRows;
+    ServiceConfig config = Config(10000);
+    config.maxReplyBytes = replySize + replySize / 2;
+    RunningServer server(config, std::make_unique<CannedNetFileApi>(kRows, 0));
+
+    // Two clients asking for the same path at once: their replies are one held copy, so
+    // the second does not push the first out.
+    test::RawClient first("127.0.0.1", server.port(), 10000);
+    test::RawClient second("127.0.0.1", server.port(), 10000);
+    for (test::RawClient* client : {&first, &second}) {
+        ASSERT_TRUE(client->Send("Request\r\n"));
+        ASSERT_EQ(client->ReadLine(), std::optional<std::string>("OK"));
+        ASSERT_TRUE(client->Send(std::vector<uint8_t>{0, 0, 5, 4}));
+        ASSERT_TRUE(client->Send(EncodeRequestRecord(test::QueryRecord("srv", "data", "x")).bytes));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    ASSERT_TRUE(first.ReadExact(4));
+    EXPECT_TRUE(first.ReadExact(replySize)) << "dropped although its reply was shared";
+
+    // A different reply does not fit beside the one still waiting: that one is dropped.
+    test::RawClient other("127.0.0.1", server.port(), 10000);
+    const auto reply = other.Exchange(test::QueryRecord("srv", "data", "y"));
     ASSERT_TRUE(reply && reply->ok);
-    EXPECT_TRUE(idle1.ClosedByPeer(1000));
-    EXPECT_TRUE(idle2.ClosedByPeer(1000));
+    EXPECT_EQ(reply->rows.size(), kRows);
+    const auto length = second.ReadExact(4);
+    if (length) {
+        EXPECT_FALSE(second.ReadExact(replySize)) << "a dropped reply arrived whole";
+    }
 }
 
 }  // namespace

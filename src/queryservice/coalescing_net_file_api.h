@@ -1,0 +1,40 @@
+#pragma once
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "platform/net_file_api.h"
+#include "queryservice/enumeration_coalescer.h"
+
+namespace pellquin {
+
+// Makes one NetFileApi fit for many request threads at once. Calls into the inner API run
+// one at a time (a network client context serves one call at a time). Enumerations are
+// shared through an EnumerationCoalescer per server: the inner API is asked for every
+// open file of the server (an empty base path), and each caller gets the entries at or
+// below its own base path. Closes and share look-ups are never shared.
+class CoalescingNetFileApi : public NetFileApi {
+public:
+    explicit CoalescingNetFileApi(std::unique_ptr<NetFileApi> inner);
+
+    uint32_t ShareGetInfo(const std::string& server, const std::string& share,
+                          std::string* folder) override;
+    // Answers in one round (0, *resumeHandle left 0) or fails with the enumeration's status.
+    uint32_t FileEnum(const std::optional<std::string>& server, const std::string& basePath,
+                      uint32_t* resumeHandle, std::vector<OpenFileEntry>* entries) override;
+    uint32_t FileClose(const std::optional<std::string>& server, uint32_t id) override;
+
+private:
+    EnumerationCoalescer& CoalescerFor(const std::optional<std::string>& server);
+    ServerEnumeration EnumerateAll(const std::optional<std::string>& server);
+
+    std::unique_ptr<NetFileApi> m_inner;
+    std::mutex m_callMutex;
+    std::mutex m_coalescersMutex;
+    std::map<std::optional<std::string>, std::unique_ptr<EnumerationCoalescer>> m_coalescers;
+};
+
+}  // namespace pellquin
