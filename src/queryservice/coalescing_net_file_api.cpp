@@ -8,6 +8,8 @@
 namespace pellquin {
 namespace {
 
+constexpr size_t kMaxCoalescers = 256;
+
 // The base path as the server reports paths. A path of this machine ("/srv/data", given
 // when the service answers for this machine) is compared in the form its file server
 // reports paths: links resolved, then "C:\srv\data". Anything else already is that form.
@@ -37,14 +39,17 @@ CoalescingNetFileApi::CoalescingNetFileApi(std::unique_ptr<NetFileApi> inner)
 
 uint32_t CoalescingNetFileApi::ShareGetInfo(const std::string& server, const std::string& share,
                                             std::string* folder) {
-    std::lock_guard<std::mutex> lock(m_callMutex);
-    return m_inner->ShareGetInfo(server, share, folder);
+    const std::shared_ptr<const ShareInfo> info = ShareCoalescerFor(server, share)->Await();
+    if (info->status == 0) {
+        *folder = info->folder;
+    }
+    return info->status;
 }
 
 uint32_t CoalescingNetFileApi::FileEnum(const std::optional<std::string>& server,
                                         const std::string& basePath, uint32_t* resumeHandle,
                                         std::vector<OpenFileEntry>* entries) {
-    const std::shared_ptr<const ServerEnumeration> all = CoalescerFor(server).Await();
+    const std::shared_ptr<const ServerEnumeration> all = CoalescerFor(server)->Await();
     *resumeHandle = 0;
     if (all->status != NET_OK) {
         return all->status;
@@ -63,18 +68,42 @@ uint32_t CoalescingNetFileApi::FileClose(const std::optional<std::string>& serve
     return m_inner->FileClose(server, id);
 }
 
-EnumerationCoalescer& CoalescingNetFileApi::CoalescerFor(const std::optional<std::string>& server) {
+std::shared_ptr<EnumerationCoalescer> CoalescingNetFileApi::CoalescerFor(
+    const std::optional<std::string>& server) {
     std::lock_guard<std::mutex> lock(m_coalescersMutex);
-    std::unique_ptr<EnumerationCoalescer>& coalescer = m_coalescers[server];
-    if (!coalescer) {
-        coalescer =
-            std::make_unique<EnumerationCoalescer>([this, server] { return EnumerateAll(server); });
+    if (m_coalescers.size() >= kMaxCoalescers && m_coalescers.count(server) == 0) {
+        m_coalescers.clear();
     }
-    return *coalescer;
+    std::shared_ptr<EnumerationCoalescer>& coalescer = m_coalescers[server];
+    if (!coalescer) {
+        coalescer = std::make_shared<EnumerationCoalescer>(
+            [this, server] { return EnumerateAll(server); }, m_callMutex);
+    }
+    return coalescer;
 }
 
+std::shared_ptr<Coalescer<CoalescingNetFileApi::ShareInfo>> CoalescingNetFileApi::ShareCoalescerFor(
+    const std::string& server, const std::string& share) {
+    std::lock_guard<std::mutex> lock(m_coalescersMutex);
+    const std::pair<std::string, std::string> key(server, share);
+    if (m_shareCoalescers.size() >= kMaxCoalescers && m_shareCoalescers.count(key) == 0) {
+        m_shareCoalescers.clear();
+    }
+    std::shared_ptr<Coalescer<ShareInfo>>& coalescer = m_shareCoalescers[key];
+    if (!coalescer) {
+        coalescer = std::make_shared<Coalescer<ShareInfo>>(
+            [this, server, share] {
+                ShareInfo info;
+                info.status = m_inner->ShareGetInfo(server, share, &info.folder);
+                return info;
+            },
+            m_callMutex);
+    }
+    return coalescer;
+}
+
+// Runs with m_callMutex held (by the coalescer).
 ServerEnumeration CoalescingNetFileApi::EnumerateAll(const std::optional<std::string>& server) {
-    std::lock_guard<std::mutex> lock(m_callMutex);
     ServerEnumeration all;
     uint32_t resume = 0;
     for (;;) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <future>
@@ -22,8 +23,12 @@ public:
                                         {2, 1, 0, "C:\\srv\\data\\reports\\q1.xls", "eve"},
                                         {3, 1, 0, "C:\\srv\\other\\b.txt", "ann"}};
 
-    uint32_t ShareGetInfo(const std::string&, const std::string&, std::string*) override {
-        return 0;
+    uint32_t ShareGetInfo(const std::string&, const std::string& share,
+                          std::string* folder) override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        lookups.push_back(share);
+        *folder = "C:\\srv\\" + share;
+        return share == "gone" ? 2310 : 0;
     }
     uint32_t FileEnum(const std::optional<std::string>&, const std::string& basePath, uint32_t*,
                       std::vector<OpenFileEntry>* entries) override {
@@ -61,6 +66,7 @@ public:
 
     uint32_t failWith = NET_OK;
     std::vector<std::string> bases;
+    std::vector<std::string> lookups;
     int closes = 0;
 
 private:
@@ -167,20 +173,53 @@ TEST(CoalescingNetFileApi, ClosesAreNeverSharedAndWaitOnlyForTheRunningCall) {
     EXPECT_EQ(server.closes, 2);
 }
 
-TEST(EnumerationCoalescer, ABurstCostsAtMostTwoEnumerationsAndNoneIsOlderThanItsRequest) {
+TEST(CoalescingNetFileApi, ShareLookUpsWaitingForTheServerShareOneCallPerShare) {
+    auto owned = std::make_unique<HeldServer>();
+    HeldServer& server = *owned;
+    CoalescingNetFileApi api(std::move(owned));
+
+    auto query = Ask(api, "");
+    ASSERT_TRUE(server.WaitStarted(1));
+    const auto lookUp = [&](const std::string& share) {
+        return std::async(std::launch::async, [&api, share] {
+            std::string folder;
+            const uint32_t status = api.ShareGetInfo("srv", share, &folder);
+            return std::to_string(status) + " " + folder;
+        });
+    };
+    std::vector<std::future<std::string>> data;
+    for (int i = 0; i < 4; ++i) {
+        data.push_back(lookUp("data"));
+    }
+    auto gone = lookUp("gone");
+    std::this_thread::sleep_for(100ms);
+    server.ReleaseOne();
+    for (auto& answer : data) {
+        EXPECT_EQ(answer.get(), "0 C:\\srv\\data");
+    }
+    EXPECT_EQ(gone.get(), "2310 ");
+    query.get();
+    std::sort(server.lookups.begin(), server.lookups.end());
+    EXPECT_EQ(server.lookups, (std::vector<std::string>{"data", "gone"}));
+}
+
+TEST(EnumerationCoalescer, ABurstSharesFewEnumerationsAndNoneIsOlderThanItsRequest) {
     std::mutex mutex;
+    std::mutex callLock;
     int started = 0;
-    EnumerationCoalescer coalescer([&] {
-        uint32_t number = 0;
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            number = static_cast<uint32_t>(++started);
-        }
-        std::this_thread::sleep_for(2ms);
-        ServerEnumeration result;
-        result.entries.push_back(OpenFileEntry{number, 0, 0, "", ""});
-        return result;
-    });
+    EnumerationCoalescer coalescer(
+        [&] {
+            uint32_t number = 0;
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                number = static_cast<uint32_t>(++started);
+            }
+            std::this_thread::sleep_for(2ms);
+            ServerEnumeration result;
+            result.entries.push_back(OpenFileEntry{number, 0, 0, "", ""});
+            return result;
+        },
+        callLock);
     std::vector<std::thread> threads;
     std::vector<uint32_t> seen(40);
     std::vector<int> startedAtArrival(40);

@@ -144,6 +144,115 @@ TEST(QueryServer, BusyEngineDelaysOnlyTheRequestsQueuedBehindIt) {
     EXPECT_EQ(first->rows.size(), 2u);
 }
 
+// A file server with fixed open files whose enumerations are counted and held until the
+// test opens the gate; share folders as the stand-in server names them.
+class CountingGatedServer : public CannedNetFileApi {
+public:
+    CountingGatedServer() : CannedNetFileApi(0, 0) {}
+
+    uint32_t FileEnum(const std::optional<std::string>&, const std::string&, uint32_t*,
+                      std::vector<OpenFileEntry>* entries) override {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        const int number = ++m_enumerations;
+        m_changed.notify_all();
+        m_changed.wait(lock, [&] { return m_released >= number; });
+        *entries = {{1, 1, 0, "C:\\srv\\data\\a\\f1", "bob"},
+                    {2, 1, 0, "C:\\srv\\data\\b\\f2", "eve"},
+                    {3, 1, 0, "C:\\srv\\data\\b\\f3", "eve"}};
+        return 0;
+    }
+    bool WaitEnumerations(int count) {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        return m_changed.wait_for(lock, std::chrono::seconds(5),
+                                  [&] { return m_enumerations >= count; });
+    }
+    int Enumerations() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_enumerations;
+    }
+    // Lets `count` more enumerations end.
+    void Release(int count) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_released += count;
+        m_changed.notify_all();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    int m_enumerations = 0;
+    int m_released = 0;
+};
+
+TEST(QueryServer, ClientsWaitingOnOneEnumerationGetTheirOwnRowsFromTheNext) {
+    auto gated = std::make_unique<CountingGatedServer>();
+    CountingGatedServer& gate = *gated;
+    RunningServer server(Config(10000), std::make_unique<CoalescingNetFileApi>(std::move(gated)));
+
+    const std::vector<std::pair<std::string, size_t>> asks = {{"", 3},      {"a", 1}, {"b", 2},
+                                                              {"b\\f3", 1}, {"c", 0}, {"b", 2}};
+    std::vector<std::optional<DecodedQueryReply>> replies(asks.size());
+    std::vector<std::thread> clients;
+    clients.emplace_back([&] {
+        test::RawClient client("127.0.0.1", server.port(), 10000);
+        replies[0] = client.Exchange(test::QueryRecord("srv", "data", asks[0].first));
+    });
+    ASSERT_TRUE(gate.WaitEnumerations(1));
+    for (size_t i = 1; i < asks.size(); ++i) {
+        clients.emplace_back([&, i] {
+            test::RawClient client("127.0.0.1", server.port(), 10000);
+            replies[i] = client.Exchange(test::QueryRecord("srv", "data", asks[i].first));
+        });
+    }
+    // Every later request waits behind the first enumeration before it ends. They all share
+    // the next one, except those that reach it only once it has begun: they share the one
+    // after, held until the first of them has reached it.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    gate.Release(1);
+    if (gate.WaitEnumerations(2)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    }
+    gate.Release(1000);
+    for (std::thread& client : clients) {
+        client.join();
+    }
+    for (size_t i = 0; i < asks.size(); ++i) {
+        ASSERT_TRUE(replies[i] && replies[i]->ok) << asks[i].first;
+        EXPECT_EQ(replies[i]->rows.size(), asks[i].second) << asks[i].first;
+    }
+    EXPECT_LE(gate.Enumerations(), 3);
+}
+
+TEST(QueryServer, AHungFileServerStopsNeitherHandshakesNorTimeOuts) {
+    auto gated = std::make_unique<GatedNetFileApi>();
+    GatedNetFileApi& gate = *gated;
+    ServiceConfig config = Config(300);
+    config.answerTimeoutMs = 300;
+    RunningServer server(config, std::move(gated));
+
+    // More waiting requests than request threads: all of them are stuck on the file server.
+    std::vector<std::unique_ptr<test::RawClient>> waiting;
+    for (int i = 0; i < 12; ++i) {
+        waiting.push_back(std::make_unique<test::RawClient>("127.0.0.1", server.port()));
+        ASSERT_TRUE(waiting.back()->Send("Request\r\n"));
+        ASSERT_EQ(waiting.back()->ReadLine(), std::optional<std::string>("OK"));
+        ASSERT_TRUE(waiting.back()->Send(std::vector<uint8_t>{0, 0, 5, 4}));
+        ASSERT_TRUE(
+            waiting.back()->Send(EncodeRequestRecord(test::QueryRecord("srv", "data", "")).bytes));
+    }
+    ASSERT_TRUE(gate.WaitEntered(1));
+
+    test::RawClient fresh("127.0.0.1", server.port());
+    ASSERT_TRUE(fresh.Send("Request\r\n"));
+    EXPECT_EQ(fresh.ReadLine(), std::optional<std::string>("OK"));
+    // The silent newcomer and every request left waiting are closed at their time-outs.
+    EXPECT_TRUE(fresh.ClosedByPeer(3000));
+    for (auto& client : waiting) {
+        EXPECT_TRUE(client->ClosedByPeer(3000));
+    }
+    gate.Open();
+}
+
 // A fresh directory under the system's temporary directory, with the modes a log needs.
 class TempDir {
 public:
@@ -209,6 +318,8 @@ TEST(QueryServer, ConnectionsTheServiceCannotTakeAreClosedAtOnce) {
         }
 
         idle.pop_back();
+        // The service sees the close when its pending read ends.
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
         test::RawClient later("127.0.0.1", server.port(), 5000, c.next);
         const auto reply = later.Exchange(test::QueryRecord("srv", "data", ""));
         EXPECT_TRUE(reply && reply->ok) << "a freed slot serves the next connection";
