@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/net_file_api.h"
-#include "queryservice/enumeration_coalescer.h"
+#include "queryservice/coalescer.h"
 
 namespace pellquin {
 

@@ -1,5 +1,5 @@
+#include "queryservice/coalescer.h"
 #include "queryservice/coalescing_net_file_api.h"
-#include "queryservice/enumeration_coalescer.h"
 
 #include <gtest/gtest.h>
 
