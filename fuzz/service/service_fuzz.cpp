@@ -1,10 +1,12 @@
-// The query service's request path under arbitrary bytes: the connection parser fed in
-// arbitrary pieces, then the request handler on whatever record results, over a scripted
-// file server. Every reply must be a readable reply; nothing may crash, hang or grow.
+// The query service's request path under arbitrary bytes: the sessions' own conversation
+// step (ClientConversation) fed in arbitrary pieces as a session's reads deliver them, then
+// the request handler on whatever record results, over a scripted file server. Every reply
+// must be a readable reply; nothing may crash, hang or grow.
 //
 // Input: byte 0 picks the mode and the piece size; the rest is what a client sends (mode
 // "stream") or the record itself (mode "record", any length, straight to the handler).
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -14,7 +16,7 @@
 #include "fake_net_file_api.h"
 #include "fake_system_info.h"
 #include "protocol/service_codec.h"
-#include "queryservice/connection_parser.h"
+#include "queryservice/client_conversation.h"
 #include "queryservice/request_handler.h"
 
 namespace {
@@ -61,21 +63,34 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     const size_t piece = 1 + (control >> 2);
-    ConnectionParser parser;
+    ClientConversation conversation;
     size_t offset = 0;
+    bool handshakeSent = false;
+    // The session's loop: read a piece, act on what the conversation asks for.
     while (offset < size) {
         const size_t length = std::min(piece, size - offset);
-        size_t used = 0;
-        const auto event = parser.Feed(data + offset, length, &used);
-        if (used == 0 || used > length) {
-            std::abort();  // no progress would hang the connection
+        ClientConversation::Next next = conversation.Received(data + offset, length);
+        offset += length;
+        while (next == ClientConversation::Next::SendHandshake) {
+            if (handshakeSent) {
+                std::abort();  // a second handshake on one connection
+            }
+            handshakeSent = true;
+            next = conversation.Resume();
         }
-        offset += used;
-        if (parser.Record().size() > kRequestRecordSize) {
+        if (conversation.Record().size() > kRequestRecordSize) {
             std::abort();
         }
-        if (event == ConnectionParser::Event::RecordReady) {
-            CheckReply(handler->Handle("10.0.0.2", parser.Record().data(), parser.Record().size()));
+        if (next == ClientConversation::Next::Dispatch) {
+            if (!handshakeSent || conversation.Record().size() != kRequestRecordSize) {
+                std::abort();
+            }
+            CheckReply(handler->Handle("10.0.0.2", conversation.Record().data(),
+                                       conversation.Record().size()));
+            break;
+        }
+        if (next == ClientConversation::Next::Close) {
+            break;
         }
     }
     return 0;

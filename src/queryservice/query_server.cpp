@@ -7,29 +7,42 @@
 #include <csignal>
 #include <deque>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <thread>
 
 #include "protocol/service_codec.h"
-#include "queryservice/connection_parser.h"
+#include "queryservice/client_conversation.h"
+#include "queryservice/connection_admission.h"
+#include "queryservice/reply_budget.h"
 
 namespace pellquin {
 namespace {
 
 using asio::ip::tcp;
 
-// Runs jobs one after the other on a thread of its own.
-class EngineThread {
+// Enough threads that requests keep being answered while some wait on a slow call, few
+// enough that a hung file server ties up only a handful of them.
+constexpr size_t kRequestThreads = 8;
+
+// Runs jobs in arrival order on a few threads of its own.
+class RequestPool {
 public:
-    EngineThread() : m_thread([this] { Loop(); }) {}
-    ~EngineThread() {
+    explicit RequestPool(size_t threads) {
+        for (size_t i = 0; i < threads; ++i) {
+            m_threads.emplace_back([this] { Loop(); });
+        }
+    }
+    ~RequestPool() {
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             m_stopping = true;
             m_jobs.clear();
         }
-        m_wake.notify_one();
-        m_thread.join();
+        m_wake.notify_all();
+        for (std::thread& thread : m_threads) {
+            thread.join();
+        }
     }
 
     void Post(std::function<void()> job) {
@@ -61,7 +74,7 @@ private:
     std::condition_variable m_wake;
     std::deque<std::function<void()>> m_jobs;
     bool m_stopping = false;
-    std::thread m_thread;
+    std::vector<std::thread> m_threads;
 };
 
 std::string PeerAddress(const tcp::socket& socket) {
@@ -79,50 +92,46 @@ std::string PeerAddress(const tcp::socket& socket) {
 }  // namespace
 
 struct QueryServer::Impl {
-    // Outlives the server while sessions still hold it (some end on the engine thread or
+    // Outlives the server while sessions still hold it (some end on a request thread or
     // when the I/O context is torn down).
     struct Shared {
         std::atomic<bool> stopping{false};
-        std::function<void()> sessionEnded;  // called on the I/O thread
     };
 
     class Session : public std::enable_shared_from_this<Session> {
     public:
-        Session(Impl& server, tcp::socket socket)
+        Session(Impl& server, tcp::socket socket, std::string peer)
             : m_server(server),
               m_shared(server.m_shared),
               m_socket(std::move(socket)),
               m_timer(m_socket.get_executor()),
-              m_peer(PeerAddress(m_socket)) {}
+              m_peer(std::move(peer)) {}
 
+        // Runs on the I/O thread, or when the I/O context is torn down (stopping).
         ~Session() {
             if (!m_shared->stopping) {
-                m_shared->sessionEnded();
+                m_server.SessionEnded(m_peer, m_ticket);
             }
         }
 
         void Start() {
-            ArmTimer();
+            ArmTimer(m_server.m_config.ioTimeoutMs);
             Read();
         }
 
-        void WriteReply(std::vector<uint8_t> body) {
-            if (!m_socket.is_open()) {
-                return;
+        void Close() {
+            asio::error_code ignored;
+            m_abandoned = true;
+            m_timer.cancel();
+            if (m_socket.is_open()) {
+                m_socket.shutdown(tcp::socket::shutdown_both, ignored);
+                m_socket.close(ignored);
             }
-            m_reply = std::move(body);
-            m_prefix = EncodeLength(static_cast<uint32_t>(m_reply.size()));
-            const std::array<asio::const_buffer, 2> buffers = {asio::buffer(m_prefix),
-                                                               asio::buffer(m_reply)};
-            ArmTimer();
-            asio::async_write(
-                m_socket, buffers,
-                [self = shared_from_this()](asio::error_code, size_t) { self->Close(); });
         }
 
     private:
-        void ArmTimer() {
-            m_timer.expires_after(std::chrono::milliseconds(m_server.m_config.ioTimeoutMs));
+        void ArmTimer(uint32_t ms) {
+            m_timer.expires_after(std::chrono::milliseconds(ms));
             m_timer.async_wait([self = shared_from_this()](asio::error_code ec) {
                 if (!ec) {
                     self->Close();
@@ -137,51 +146,49 @@ struct QueryServer::Impl {
                     self->Close();
                     return;
                 }
-                self->m_pending.assign(self->m_buffer.begin(), self->m_buffer.begin() + size);
-                self->Consume();
+                self->Act(self->m_conversation.Received(self->m_buffer.data(), size));
             });
         }
 
-        // Feeds the bytes received so far to the parser and acts on what it reports.
-        void Consume() {
-            while (!m_pending.empty()) {
-                size_t used = 0;
-                const auto event = m_parser.Feed(m_pending.data(), m_pending.size(), &used);
-                m_pending.erase(m_pending.begin(), m_pending.begin() + used);
-                switch (event) {
-                    case ConnectionParser::Event::None:
-                        break;
-                    case ConnectionParser::Event::Rejected:
-                        Close();
-                        return;
-                    case ConnectionParser::Event::HandshakeAccepted:
-                        ArmTimer();
-                        asio::async_write(m_socket, asio::buffer(kHandshakeReply, 4),
-                                          [self = shared_from_this()](asio::error_code ec, size_t) {
-                                              if (ec) {
-                                                  self->Close();
-                                              } else {
-                                                  self->Consume();
-                                              }
-                                          });
-                        return;
-                    case ConnectionParser::Event::RecordReady:
-                        Dispatch();
-                        return;
-                }
+        void Act(ClientConversation::Next next) {
+            switch (next) {
+                case ClientConversation::Next::Read:
+                    Read();
+                    return;
+                case ClientConversation::Next::SendHandshake:
+                    ArmTimer(m_server.m_config.ioTimeoutMs);
+                    asio::async_write(m_socket, asio::buffer(kHandshakeReply, 4),
+                                      [self = shared_from_this()](asio::error_code ec, size_t) {
+                                          if (ec) {
+                                              self->Close();
+                                          } else {
+                                              self->Act(self->m_conversation.Resume());
+                                          }
+                                      });
+                    return;
+                case ClientConversation::Next::Dispatch:
+                    Dispatch();
+                    return;
+                case ClientConversation::Next::Close:
+                    Close();
+                    return;
             }
-            Read();
         }
 
-        // The engine may take long; no timer runs while the request waits for it.
+        // The answer may take long, but not for ever: past the answer time-out the
+        // connection closes, and an answer that comes later is dropped. A request whose
+        // connection closed before its turn is not answered at all.
         void Dispatch() {
-            m_timer.cancel();
-            m_pending.clear();
-            // The job hands its reference on to the I/O thread: a session must end there, since
-            // its end touches the accept state, which only the I/O thread may use.
-            m_server.m_engine.Post([self = shared_from_this()]() mutable {
-                std::vector<uint8_t> reply = self->m_server.m_handler->Handle(
-                    self->m_peer, self->m_parser.Record().data(), self->m_parser.Record().size());
+            ArmTimer(m_server.m_config.answerTimeoutMs);
+            // The job hands its reference on to the I/O thread: a session must end there,
+            // since its end touches the admission state, which only the I/O thread uses.
+            m_server.m_requests.Post([self = shared_from_this()]() mutable {
+                std::vector<uint8_t> reply;
+                if (!self->m_abandoned) {
+                    reply = self->m_server.m_handler->Handle(self->m_peer,
+                                                             self->m_conversation.Record().data(),
+                                                             self->m_conversation.Record().size());
+                }
                 const auto executor = self->m_socket.get_executor();
                 asio::post(executor, [self = std::move(self), reply = std::move(reply)]() mutable {
                     self->WriteReply(std::move(reply));
@@ -189,13 +196,22 @@ struct QueryServer::Impl {
             });
         }
 
-        void Close() {
-            asio::error_code ignored;
-            m_timer.cancel();
-            if (m_socket.is_open()) {
-                m_socket.shutdown(tcp::socket::shutdown_both, ignored);
-                m_socket.close(ignored);
+        void WriteReply(std::vector<uint8_t> body) {
+            if (!m_socket.is_open()) {
+                return;
             }
+            m_prefix = EncodeLength(static_cast<uint32_t>(body.size()));
+            ReplyBudget::Admission admission = m_server.m_budget.Admit(std::move(body));
+            m_ticket = admission.ticket;
+            m_reply = std::move(admission.reply);
+            m_server.DropWriters(admission.dropped);
+            m_server.m_writers[m_ticket] = weak_from_this();
+            const std::array<asio::const_buffer, 2> buffers = {asio::buffer(m_prefix),
+                                                               asio::buffer(*m_reply)};
+            ArmTimer(m_server.m_config.ioTimeoutMs);
+            asio::async_write(
+                m_socket, buffers,
+                [self = shared_from_this()](asio::error_code, size_t) { self->Close(); });
         }
 
         Impl& m_server;
@@ -203,24 +219,24 @@ struct QueryServer::Impl {
         tcp::socket m_socket;
         asio::steady_timer m_timer;
         std::string m_peer;
-        ConnectionParser m_parser;
+        ClientConversation m_conversation;
+        std::atomic<bool> m_abandoned{false};
         std::array<uint8_t, 2048> m_buffer{};
-        std::vector<uint8_t> m_pending;
         std::array<uint8_t, kLengthPrefixSize> m_prefix{};
-        std::vector<uint8_t> m_reply;
+        ReplyBudget::Reply m_reply;
+        uint64_t m_ticket = 0;
     };
 
     Impl(ServiceConfig config, std::unique_ptr<RequestHandler> handler)
         : m_config(std::move(config)),
           m_handler(std::move(handler)),
           m_shared(std::make_shared<Shared>()),
+          m_admission(m_config.allowedClients, m_config.maxConnections,
+                      m_config.maxConnectionsPerClient),
+          m_budget(m_config.maxReplyBytes),
           m_acceptor(m_io),
-          m_retryTimer(m_io) {
-        m_shared->sessionEnded = [this] {
-            --m_active;
-            StartAccept();
-        };
-    }
+          m_retryTimer(m_io),
+          m_requests(kRequestThreads) {}
 
     ~Impl() {
         m_shared->stopping = true;
@@ -228,13 +244,32 @@ struct QueryServer::Impl {
         m_acceptor.close(ignored);
     }
 
+    void SessionEnded(const std::string& peer, uint64_t ticket) {
+        m_admission.Release(peer);
+        if (ticket != 0) {
+            m_budget.Release(ticket);
+            m_writers.erase(ticket);
+        }
+    }
+
+    void DropWriters(const std::vector<uint64_t>& tickets) {
+        for (const uint64_t ticket : tickets) {
+            const auto it = m_writers.find(ticket);
+            if (it == m_writers.end()) {
+                continue;
+            }
+            if (const auto session = it->second.lock()) {
+                session->Close();
+            }
+            m_writers.erase(it);
+        }
+    }
+
     void StartAccept() {
-        if (m_accepting || m_shared->stopping || m_active >= m_config.maxConnections) {
+        if (m_shared->stopping) {
             return;
         }
-        m_accepting = true;
         m_acceptor.async_accept([this](asio::error_code ec, tcp::socket socket) {
-            m_accepting = false;
             if (ec == asio::error::operation_aborted || m_shared->stopping) {
                 return;
             }
@@ -248,22 +283,37 @@ struct QueryServer::Impl {
                 });
                 return;
             }
-            ++m_active;
-            std::make_shared<Session>(*this, std::move(socket))->Start();
+            Admit(std::move(socket));
             StartAccept();
         });
+    }
+
+    void Admit(tcp::socket socket) {
+        std::string peer = PeerAddress(socket);
+        const ConnectionAdmission::Verdict verdict = m_admission.Admit(peer);
+        if (verdict != ConnectionAdmission::Verdict::Admitted) {
+            asio::error_code ignored;
+            socket.close(ignored);
+            if (ServiceLog* log = m_handler->Log()) {
+                log->Refused(peer, ConnectionAdmission::Reason(verdict),
+                             std::chrono::steady_clock::now());
+            }
+            return;
+        }
+        std::make_shared<Session>(*this, std::move(socket), std::move(peer))->Start();
     }
 
     ServiceConfig m_config;
     std::unique_ptr<RequestHandler> m_handler;
     std::shared_ptr<Shared> m_shared;
+    ConnectionAdmission m_admission;
+    ReplyBudget m_budget;
+    std::map<uint64_t, std::weak_ptr<Session>> m_writers;  // by reply ticket
     asio::io_context m_io;
     tcp::acceptor m_acceptor;
     asio::steady_timer m_retryTimer;
-    size_t m_active = 0;
-    bool m_accepting = false;
     // Last, so that it is joined first: a running job may still post to the I/O context.
-    EngineThread m_engine;
+    RequestPool m_requests;
 };
 
 QueryServer::QueryServer(ServiceConfig config, std::unique_ptr<RequestHandler> handler)

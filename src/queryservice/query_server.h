@@ -13,11 +13,17 @@ namespace pellquin {
 // hands complete records to the request handler.
 //
 // Threads: one I/O thread runs every connection asynchronously, so a slow or silent client
-// costs a socket and a timer, never another client's time. The handler runs on one engine
-// thread of its own, fed by a queue: the network calls allow one context per process, and a
-// slow call then delays only the requests queued behind it, never a handshake. Connections
-// beyond the configured cap are left in the listen backlog until one ends; every read and
-// the reply's write are limited by the configured time-out.
+// costs a socket and a timer, never another client's time. Requests are answered on a
+// small pool of request threads, so a slow or hung file-server call holds up only the
+// requests that need its answer, never an accept, a handshake or a time-out; the handler
+// must therefore be safe to call from several threads (see CoalescingNetFileApi).
+//
+// Admission happens when a connection is accepted, before any byte is read: an address
+// outside the allow-list, an address already holding its share of connections, and any
+// connection beyond the cap are closed at once (ConnectionAdmission) and noted in the log
+// without anything the client sent. Every read and the reply's write are limited by the
+// I/O time-out, the wait for an answer by the answer time-out, and the reply bytes held
+// for clients that do not read them by ReplyBudget.
 class QueryServer {
 public:
     QueryServer(ServiceConfig config, std::unique_ptr<RequestHandler> handler);

@@ -22,8 +22,8 @@ struct HandlerPolicy {
 // resolution rules as a direct query (so base path and rows match one), a close through the
 // same direct close, and refusals as error texts the client shows. Logs every request.
 //
-// Not thread-safe: the network calls allow one context per process, so the service calls
-// this from its single engine thread.
+// Safe to call from several threads when its NetFileApi and SystemInfo are: the service
+// gives it a CoalescingNetFileApi, which runs the network calls one at a time.
 class RequestHandler {
 public:
     // `log` may be null (no log).

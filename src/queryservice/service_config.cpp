@@ -138,13 +138,51 @@ bool ApplySetting(const std::string& key, const std::string& value, ServiceConfi
         config->ioTimeoutMs = static_cast<uint32_t>(number);
         return true;
     }
+    if (key == "max_connections_per_client") {
+        if (!ParseUnsigned(value, 100000, &number) || number == 0) {
+            return false;
+        }
+        config->maxConnectionsPerClient = static_cast<size_t>(number);
+        return true;
+    }
+    if (key == "max_reply_bytes") {
+        if (!ParseUnsigned(value, 1ull << 40, &number) || number < 1024 * 1024) {
+            return false;
+        }
+        config->maxReplyBytes = static_cast<size_t>(number);
+        return true;
+    }
+    if (key == "answer_timeout_ms") {
+        if (!ParseUnsigned(value, 3600000, &number) || number == 0) {
+            return false;
+        }
+        config->answerTimeoutMs = static_cast<uint32_t>(number);
+        return true;
+    }
+    if (key == "log_max_bytes") {
+        if (!ParseUnsigned(value, 1ull << 40, &number) || number < 64 * 1024) {
+            return false;
+        }
+        config->logMaxBytes = number;
+        return true;
+    }
     return false;
 }
 
 bool IsKnownKey(const std::string& key) {
-    static const char* const keys[] = {
-        "listen",        "port",         "samba_server",    "credentials_file", "log_dir",
-        "allow_clients", "refuse_close", "max_connections", "io_timeout_ms"};
+    static const char* const keys[] = {"listen",
+                                       "port",
+                                       "samba_server",
+                                       "credentials_file",
+                                       "log_dir",
+                                       "allow_clients",
+                                       "refuse_close",
+                                       "max_connections",
+                                       "io_timeout_ms",
+                                       "max_connections_per_client",
+                                       "max_reply_bytes",
+                                       "answer_timeout_ms",
+                                       "log_max_bytes"};
     for (const char* known : keys) {
         if (key == known) {
             return true;

@@ -21,8 +21,18 @@ struct ServiceConfig {
     // Client addresses allowed to ask; empty: everyone.
     std::vector<std::string> allowedClients;
     bool refuseClose = false;
-    // Open connections beyond this wait in the listen backlog until one ends.
+    // Connections served at once; one beyond this is closed as soon as it is accepted.
     size_t maxConnections = 512;
+    // Connections served at once for one client address; always kept below maxConnections.
+    size_t maxConnectionsPerClient = 256;
+    // Reply bytes held for clients that have not read them yet, identical replies counted
+    // once; beyond it the longest-waiting replies are dropped.
+    size_t maxReplyBytes = 64 * 1024 * 1024;
+    // Longest wait for the file server's answer to one request, in milliseconds; the
+    // connection is closed after it.
+    uint32_t answerTimeoutMs = 60000;
+    // Size at which "Pellquin.log" is rotated to "Pellquin.log.1".
+    uint64_t logMaxBytes = 10 * 1024 * 1024;
     // Limit on each read and on the reply's write, in milliseconds.
     uint32_t ioTimeoutMs = 10000;
 };

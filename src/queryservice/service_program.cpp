@@ -8,6 +8,7 @@
 
 #include "platform/system_directory.h"
 #include "platform/system_info.h"
+#include "queryservice/coalescing_net_file_api.h"
 #include "queryservice/own_server_net_file_api.h"
 #include "queryservice/query_server.h"
 #include "queryservice/request_handler.h"
@@ -47,7 +48,12 @@ int Serve(const ServiceConfig& config, const EngineFactory& makeEngine, const Re
           RunningServer& running) {
     const std::string logDirectory =
         config.logDirectory.empty() ? SystemDirectory() : config.logDirectory;
-    auto log = std::make_unique<ServiceLog>(logDirectory);
+    const std::string logProblem = ServiceLog::DirectoryProblem(logDirectory);
+    if (!logProblem.empty()) {
+        ready(false, "log directory " + logProblem);
+        return 1;
+    }
+    auto log = std::make_unique<ServiceLog>(logDirectory, config.logMaxBytes);
     ServiceLog* logView = log.get();
 
     std::string engineError;
@@ -87,7 +93,13 @@ int Serve(const ServiceConfig& config, const EngineFactory& makeEngine, const Re
 }  // namespace
 
 std::unique_ptr<NetFileApi> MakeServiceNetFileApi(const ServiceConfig& config, std::string* error) {
-    return MakeNetFileApi(NetCredentials{config.credentialsFile}, error);
+    auto netFiles = MakeNetFileApi(NetCredentials{config.credentialsFile}, error);
+    if (!netFiles) {
+        return nullptr;
+    }
+    // Requests are answered on several threads; the network calls take one at a time, and
+    // requests that arrive together share one enumeration.
+    return std::make_unique<CoalescingNetFileApi>(std::move(netFiles));
 }
 
 int RunServiceProgram(const std::vector<std::string>& args, const EngineFactory& makeEngine) {

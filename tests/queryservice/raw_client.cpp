@@ -37,13 +37,23 @@ struct RawClient::Impl {
     }
 };
 
-RawClient::RawClient(const std::string& ip, uint16_t port, int timeoutMs)
+RawClient::RawClient(const std::string& ip, uint16_t port, int timeoutMs, const std::string& source)
     : m_impl(std::make_unique<Impl>()) {
     m_impl->timeout = std::chrono::milliseconds(timeoutMs);
     asio::error_code error;
     const asio::ip::tcp::endpoint endpoint(asio::ip::make_address(ip, error), port);
     if (error) {
         return;
+    }
+    if (!source.empty()) {
+        m_impl->socket.open(endpoint.protocol(), error);
+        if (!error) {
+            m_impl->socket.bind(asio::ip::tcp::endpoint(asio::ip::make_address(source, error), 0),
+                                error);
+        }
+        if (error) {
+            return;
+        }
     }
     error = m_impl->Run(
         [&](auto done) {

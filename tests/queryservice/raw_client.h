@@ -15,8 +15,11 @@ namespace pellquin::test {
 // Asio, so the same tests drive the service over Winsock.
 class RawClient {
 public:
-    // Connects to ip:port; ok() tells whether it did. Every read gives up after timeoutMs.
-    RawClient(const std::string& ip, uint16_t port, int timeoutMs = 5000);
+    // Connects to ip:port, from `source` when one is given (a loopback address stands for
+    // another client machine); ok() tells whether it did. Every read gives up after
+    // timeoutMs.
+    RawClient(const std::string& ip, uint16_t port, int timeoutMs = 5000,
+              const std::string& source = std::string());
     ~RawClient();
     RawClient(const RawClient&) = delete;
     RawClient& operator=(const RawClient&) = delete;

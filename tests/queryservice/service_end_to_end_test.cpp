@@ -189,11 +189,11 @@ TEST_F(ServiceEndToEnd, OrdinaryUserThroughTheServiceSeesTheAdministratorsDirect
         EXPECT_EQ(answer.serverPath, expected[i].serverPath);
         EXPECT_EQ(answer.rows, expected[i].rows);
     }
-    EXPECT_NE(
-        ReadFile(service->logPath())
-            .find(" " + MakeSystemInfo()->UserName() + "@" + MakeSystemInfo()->ComputerName() +
-                  " query \\\\127.0.0.60\\data\\reports: 2 rows"),
-        std::string::npos)
+    EXPECT_NE(ReadFile(service->logPath())
+                  .find(" \"" + MakeSystemInfo()->UserName() + "\"@\"" +
+                        MakeSystemInfo()->ComputerName() +
+                        "\" query \"\\\\127.0.0.60\\data\\reports\": 2 rows"),
+              std::string::npos)
         << ReadFile(service->logPath());
 }
 

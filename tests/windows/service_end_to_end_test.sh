@@ -108,7 +108,7 @@ else
     failures=$((failures + 1))
 fi
 
-request_line=$(grep -a ' query \\\\127.0.0.1' "$log" 2>/dev/null | tr -d '\r' | tail -1)
+request_line=$(grep -a ' query "\\\\127.0.0.1' "$log" 2>/dev/null | tr -d '\r' | tail -1)
 echo "log: $request_line"
 case "$request_line" in
 "") echo "FAILED: no request line in $log"; failures=$((failures + 1)) ;;
