@@ -9,11 +9,12 @@
 #
 # The sandbox must never reach the host's /tmp: a systemd that sees the host's unit folders
 # pulls in sysinit.target, whose systemd-tmpfiles run empties the /tmp it can see. So, before
-# systemd is started, this script gives the namespaces a private tmpfs on /tmp, /var/tmp and
-# /run, hides every unit and generator folder behind an empty tmpfs, makes the rest of the
-# host's file system read-only (with disposable overlays on /etc, /usr/local and /var), and
+# systemd is started, this script gives the namespaces a private tmpfs on /tmp, /var/tmp, /run
+# and /dev/shm, hides every unit and generator folder behind an empty tmpfs, makes the rest of
+# the host's file system read-only (with disposable overlays on /etc, /usr/local and /var), and
 # proves all of it from inside. A failed proof writes STATE/refused (one line, the reason) and
-# exits 3 without starting anything. STATE/proofs lists the proofs that passed.
+# exits 3 without starting anything. STATE/proofs lists the proofs that passed. Inside, STATE
+# is bound to /run/systemd-sandbox/state.
 #
 # Contract with the fixture: STATE/host-canary names a file that boot puts into the host's
 # /tmp; it must be visible before the private /tmp is mounted, invisible after, and still there
@@ -55,8 +56,30 @@ top_mount() {
     } END { print line }' /proc/self/mountinfo
 }
 
+# What sandboxes of fixtures that were killed before their teardown left: a state directory
+# older than ten minutes whose init is gone, its host canary and its empty cgroup.
+sweep_stale() {
+    local dir pid canary cgroup
+    for dir in /dev/shm/pellquin-sandbox.*; do
+        [ -d "$dir" ] && [ "$dir" != "$state" ] || continue
+        [ -n "$(find "$dir" -maxdepth 0 -mmin +10)" ] || continue
+        pid=$(cat "$dir/init.pid" 2>/dev/null || true)
+        [ -z "$pid" ] || [ ! -d "/proc/$pid" ] || continue
+        canary=$(cat "$dir/host-canary" 2>/dev/null || true)
+        case "$canary" in /tmp/pellquin-sandbox-canary.*) rm -f "$canary" "$canary.inside" ;; esac
+        cgroup=$(cat "$dir/cgroup" 2>/dev/null || true)
+        case "$cgroup" in
+            /sys/fs/cgroup/*/pellquin-sandbox-* | /sys/fs/cgroup/pellquin-sandbox-*)
+                [ ! -d "$cgroup" ] || find "$cgroup" -depth -type d -exec rmdir {} + 2>/dev/null || true
+                ;;
+        esac
+        rm -rf "$dir"
+    done
+}
+
 boot() {
     [ "$(id -u)" -eq 0 ] || refuse "booting a sandboxed systemd needs root"
+    sweep_stale
     case "$state" in
         /tmp | /tmp/* | /var/tmp | /var/tmp/* | /run | /run/*)
             refuse "the state directory $state lies in a folder that the sandbox hides" ;;
@@ -134,7 +157,7 @@ inside() {
         esac
         entry=$(top_mount "$point")
         read -r id dev type <<<"$entry"
-        [ "$type" = tmpfs ] || refuse "$point is not a tmpfs mount in the sandbox ($entry)"
+        [ "$type" = tmpfs ] || refuse "$point is not a tmpfs mount in the sandbox (${entry:-no mount of its own})"
         [ "$dev" != "$host" ] || refuse "$point has the host's device $host in the sandbox"
         [ "$(device_of "$point")" = "$dev" ] ||
             refuse "$point does not resolve to its tmpfs mount $dev"
@@ -145,9 +168,16 @@ inside() {
     echo "sandbox marker" >"$canary.inside"
     proved "/tmp: the host canary $canary is hidden; the marker $canary.inside is written here"
 
+    # The state directory moves into the sandbox's /run; /dev/shm becomes private too.
+    mkdir -m 0755 /run/systemd-sandbox /run/systemd-sandbox/state
+    mount --bind "$state" /run/systemd-sandbox/state
+    state=/run/systemd-sandbox/state
+    mount -t tmpfs -o mode=1777,nosuid,nodev tmpfs /dev/shm
+    [ -z "$(ls -A /dev/shm)" ] || refuse "/dev/shm is not empty after mounting it"
+    proved "/dev/shm: private tmpfs, empty; the state directory is $state"
+
     # Everything else of the host read-only; what services write goes to disposable overlays.
     mount -o remount,bind,ro / || refuse "cannot make the root file system read-only"
-    mkdir -m 0755 /run/systemd-sandbox
     local layer
     for layer in etc usr/local var; do
         mkdir -p "/run/systemd-sandbox/overlay/$layer/upper" "/run/systemd-sandbox/overlay/$layer/work"

@@ -31,6 +31,8 @@ namespace {
 
 constexpr const char* kStateVariable = "PELLQUIN_SYSTEMD_SANDBOX";
 constexpr const char* kStatePrefix = "/dev/shm/pellquin-sandbox.";
+// Where the script binds the state directory inside the sandbox (its /dev/shm is private).
+constexpr const char* kStateInside = "/run/systemd-sandbox/state";
 // Generous: a loaded 2-core machine boots the sandbox in about a second, but several
 // helpers may be building at once.
 constexpr double kBootSeconds = 120;
@@ -478,7 +480,10 @@ std::string SystemdSandbox::Shutdown() {
             }
         }
     }
-    if (!m_canary.empty()) {
+    if (m_canary.empty() && !m_state.empty()) {
+        m_canary = FirstLine(ReadFile(m_state + "/host-canary"));
+    }
+    if (m_canary.compare(0, 29, "/tmp/pellquin-sandbox-canary.") == 0) {
         if (ReadFile(m_canary) != "host canary of the systemd sandbox in " + m_state + "\n") {
             problems += "the host's /tmp canary " + m_canary + " is gone or changed; ";
         }
@@ -564,7 +569,7 @@ void RunCurrentTestInSystemdSandbox(bool* inside) {
     const int exitCode = RunArgv(
         {"nsenter", "--target", std::to_string(sandbox.initPid()), "--mount", "--net", "--uts",
          "--ipc", "--pid", "--", exe, "--gtest_filter=" + name, "--gtest_color=no"},
-        {std::string(kStateVariable) + "=" + sandbox.stateDir(), "HOME=/root", "GTEST_OUTPUT="},
+        {std::string(kStateVariable) + "=" + kStateInside, "HOME=/root", "GTEST_OUTPUT="},
         kInnerRunSeconds, &output);
     std::cout << "[ sandbox  ] ---- inside ----\n"
               << output << "[ sandbox  ] ---- end ----" << std::endl;
