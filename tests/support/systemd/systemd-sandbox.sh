@@ -241,6 +241,7 @@ inside() {
     proved "generator folders: empty"
 
     # Written to the /etc overlay, never to the host's /etc.
+    echo pellquin-sandbox >/etc/hostname
     echo "127.0.0.2 pellquin-remote" >>/etc/hosts
 
     # systemd writes its console to the sandbox's log, not to the machine's console.
