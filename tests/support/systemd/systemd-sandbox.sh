@@ -96,6 +96,10 @@ boot() {
     echo "host canary of the systemd sandbox in $state" >"$canary"
     echo "$canary" >"$state/host-canary"
     readlink /proc/self/ns/mnt >"$state/host-mnt-ns"
+    local ns
+    for ns in pid mnt net uts ipc cgroup; do
+        echo "$ns $(readlink "/proc/self/ns/$ns")"
+    done >"$state/host-namespaces"
     {
         echo "tmp $(device_of /tmp)"
         echo "var_tmp $(device_of /var/tmp)"
@@ -140,8 +144,12 @@ inside() {
     else
         refuse "a mount of the sandbox still propagates to or from the host"
     fi
-    [ "$(readlink /proc/self/ns/mnt)" != "$(cat "$state/host-mnt-ns" 2>/dev/null)" ] ||
-        refuse "the sandbox runs in the host's mount namespace"
+    local ns host_ns
+    while read -r ns host_ns; do
+        [ "$(readlink "/proc/self/ns/$ns")" != "$host_ns" ] ||
+            refuse "the sandbox shares the host's $ns namespace"
+    done <"$state/host-namespaces"
+    proved "namespaces: pid, mnt, net, uts, ipc and cgroup all differ from the host's"
     [ -f "$canary" ] || refuse "the host's /tmp canary $canary is not visible before the mounts"
 
     # Private, empty scratch file systems first: nothing below runs before they are in place.
@@ -181,16 +189,16 @@ inside() {
     local layer
     for layer in etc usr/local var; do
         mkdir -p "/run/systemd-sandbox/overlay/$layer/upper" "/run/systemd-sandbox/overlay/$layer/work"
-        mount -t overlay overlay -o "lowerdir=/$layer,upperdir=/run/systemd-sandbox/overlay/$layer/upper,workdir=/run/systemd-sandbox/overlay/$layer/work" "/$layer" ||
-            refuse "cannot put a private overlay on /$layer"
+        mount -t overlay overlay -o "lowerdir=/$layer,upperdir=/run/systemd-sandbox/overlay/$layer/upper,workdir=/run/systemd-sandbox/overlay/$layer/work" \
+            "/$layer" || refuse "cannot put a private overlay on /$layer"
     done
     # The overlay on /var covers the private /var/tmp; mount it again on top.
     mount -t tmpfs -o mode=1777,nosuid,nodev tmpfs /var/tmp
     entry=$(top_mount /var/tmp)
     read -r id dev type <<<"$entry"
-    [ "$type" = tmpfs ] && [ "$dev" != "$host_var_tmp" ] && [ "$(device_of /var/tmp)" = "$dev" ] ||
-        refuse "/var/tmp is not a private tmpfs above the /var overlay ($entry)"
-    proved "/var/tmp: tmpfs mount $id, device $dev above the /var overlay"
+    [ "$type" = tmpfs ] && [ "$dev" != "$host_var_tmp" ] && [ "$(device_of /var/tmp)" = "$dev" ] &&
+        [ -z "$(ls -A /var/tmp)" ] || refuse "/var/tmp is not a private tmpfs above the /var overlay ($entry)"
+    proved "/var/tmp: tmpfs mount $id, device $dev above the /var overlay, empty"
     if touch /usr/.pellquin-sandbox-write-test 2>/dev/null; then
         rm -f /usr/.pellquin-sandbox-write-test
         refuse "the host's root file system is still writable from the sandbox"
