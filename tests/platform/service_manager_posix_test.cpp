@@ -133,6 +133,29 @@ TEST(ServiceManagerPosix, RemoteManagerOverSshReadsAUnitsStatus) {
     }
 }
 
+// An ordinary account reaches the manager over ssh and may read a unit's state, but systemd
+// refuses it control (no polkit agent grants it): Access is denied, as on Windows.
+TEST(ServiceManagerPosix, RemoteManagerOverSshAsAnOrdinaryUserMayReadButNotControl) {
+    PELLQUIN_IN_SYSTEMD_SANDBOX();
+    const std::string unit = "PellquinRemoteProbe";
+    {
+        std::ofstream file("/etc/systemd/system/" + unit + ".service");
+        file << "[Service]\nExecStart=/bin/sleep 300\n";
+    }
+    ASSERT_EQ(std::system("systemctl daemon-reload"), 0);
+    auto manager = MakeServiceManager(std::string());
+    const ServiceHandleResult scm = manager->OpenManager(
+        std::string(test::SystemdSandbox::kPlainUser) + "@" + test::SystemdSandbox::kSshAddress);
+    ASSERT_NE(scm.handle, 0u) << scm.error;
+    const ServiceHandleResult service = manager->Open(scm.handle, unit);
+    ASSERT_NE(service.handle, 0u) << service.error;
+    EXPECT_EQ(manager->QueryStatus(service.handle).state, 1);
+    EXPECT_EQ(manager->Start(service.handle), 5u);
+    EXPECT_EQ(std::system(("systemctl is-active --quiet " + unit).c_str()) == 0, false);
+    manager->Close(service.handle);
+    manager->Close(scm.handle);
+}
+
 // ssh refusing the connection (nothing listens on 127.0.0.3) or the login (a user without a
 // key) fails the connection as unreachable, promptly, instead of hanging at a prompt.
 TEST(ServiceManagerPosix, RemoteManagerOverSshFailsWhenSshIsRefused) {

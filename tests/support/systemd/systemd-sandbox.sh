@@ -19,7 +19,8 @@
 # Contract with the fixture: STATE/host-canary names a file that boot puts into the host's
 # /tmp; it must be visible before the private /tmp is mounted, invisible after, and still there
 # on the host when the sandbox is gone. The sshd listens on 127.0.0.2:22 of the sandbox's own
-# network; root logs in with the key in the sandbox's /root/.ssh only.
+# network; root and pqoperator (an ordinary account of the sandbox only) log in with the key
+# in the sandbox's /root/.ssh, and with nothing else.
 set -euo pipefail
 
 mode=${1:-}
@@ -61,7 +62,7 @@ top_mount() {
 sweep_stale() {
     local dir pid canary cgroup
     for dir in /dev/shm/pellquin-sandbox.*; do
-        [ -d "$dir" ] && [ "$dir" != "$state" ] || continue
+        if [ ! -d "$dir" ] || [ "$dir" = "$state" ]; then continue; fi
         [ -n "$(find "$dir" -maxdepth 0 -mmin +10)" ] || continue
         pid=$(cat "$dir/init.pid" 2>/dev/null || true)
         [ -z "$pid" ] || [ ! -d "/proc/$pid" ] || continue
@@ -70,7 +71,8 @@ sweep_stale() {
         cgroup=$(cat "$dir/cgroup" 2>/dev/null || true)
         case "$cgroup" in
             /sys/fs/cgroup/*/pellquin-sandbox-* | /sys/fs/cgroup/pellquin-sandbox-*)
-                [ ! -d "$cgroup" ] || find "$cgroup" -depth -type d -exec rmdir {} + 2>/dev/null || true
+                [ ! -d "$cgroup" ] ||
+                    find "$cgroup" -depth -type d -exec rmdir {} + 2>/dev/null || true
                 ;;
         esac
         rm -rf "$dir"
@@ -165,7 +167,8 @@ inside() {
         esac
         entry=$(top_mount "$point")
         read -r id dev type <<<"$entry"
-        [ "$type" = tmpfs ] || refuse "$point is not a tmpfs mount in the sandbox (${entry:-no mount of its own})"
+        [ "$type" = tmpfs ] ||
+            refuse "$point is not a tmpfs mount in the sandbox (${entry:-no mount of its own})"
         [ "$dev" != "$host" ] || refuse "$point has the host's device $host in the sandbox"
         [ "$(device_of "$point")" = "$dev" ] ||
             refuse "$point does not resolve to its tmpfs mount $dev"
@@ -186,18 +189,21 @@ inside() {
 
     # Everything else of the host read-only; what services write goes to disposable overlays.
     mount -o remount,bind,ro / || refuse "cannot make the root file system read-only"
-    local layer
+    local layer layers=/run/systemd-sandbox/overlay
     for layer in etc usr/local var; do
-        mkdir -p "/run/systemd-sandbox/overlay/$layer/upper" "/run/systemd-sandbox/overlay/$layer/work"
-        mount -t overlay overlay -o "lowerdir=/$layer,upperdir=/run/systemd-sandbox/overlay/$layer/upper,workdir=/run/systemd-sandbox/overlay/$layer/work" \
+        mkdir -p "$layers/$layer/upper" "$layers/$layer/work"
+        mount -t overlay overlay \
+            -o "lowerdir=/$layer,upperdir=$layers/$layer/upper,workdir=$layers/$layer/work" \
             "/$layer" || refuse "cannot put a private overlay on /$layer"
     done
     # The overlay on /var covers the private /var/tmp; mount it again on top.
     mount -t tmpfs -o mode=1777,nosuid,nodev tmpfs /var/tmp
     entry=$(top_mount /var/tmp)
     read -r id dev type <<<"$entry"
-    [ "$type" = tmpfs ] && [ "$dev" != "$host_var_tmp" ] && [ "$(device_of /var/tmp)" = "$dev" ] &&
-        [ -z "$(ls -A /var/tmp)" ] || refuse "/var/tmp is not a private tmpfs above the /var overlay ($entry)"
+    if [ "$type" != tmpfs ] || [ "$dev" = "$host_var_tmp" ] ||
+        [ "$(device_of /var/tmp)" != "$dev" ] || [ -n "$(ls -A /var/tmp)" ]; then
+        refuse "/var/tmp is not a private tmpfs above the /var overlay ($entry)"
+    fi
     proved "/var/tmp: tmpfs mount $id, device $dev above the /var overlay, empty"
     if touch /usr/.pellquin-sandbox-write-test 2>/dev/null; then
         rm -f /usr/.pellquin-sandbox-write-test
@@ -234,15 +240,19 @@ inside() {
         [ -d "$unit_path" ] || continue
         if [ "$unit_path" = /etc/systemd/system ]; then
             local unexpected
-            unexpected=$(cd "$unit_path" && find . -mindepth 1 | sort | comm -23 - "$state/units.list")
+            unexpected=$(cd "$unit_path" && find . -mindepth 1 | sort |
+                comm -23 - "$state/units.list")
             [ -z "$unexpected" ] || refuse "unexpected units in $unit_path: $unexpected"
         elif [ -n "$(ls -A "$unit_path")" ]; then
             refuse "the unit folder $unit_path is not empty in the sandbox"
         fi
     done < <(env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin systemd-analyze unit-paths)
-    proved "unit folders: only the fixture's $(wc -l <"$state/units.list") entries in /etc/systemd/system"
-    for folder in $(env -i PATH=/usr/bin:/bin systemd-path systemd-search-system-generator | tr : ' ') \
-        /usr/lib/systemd/system-environment-generators /lib/systemd/system-environment-generators; do
+    proved "unit folders: empty but for the fixture's $(wc -l <"$state/units.list") units" \
+        "in /etc/systemd/system"
+    local generators
+    generators=$(env -i PATH=/usr/bin:/bin systemd-path systemd-search-system-generator)
+    for folder in ${generators//:/ } /usr/lib/systemd/system-environment-generators \
+        /lib/systemd/system-environment-generators; do
         [ ! -d "$folder" ] || [ -z "$(ls -A "$folder")" ] ||
             refuse "the generator folder $folder is not empty in the sandbox"
     done
@@ -297,7 +307,8 @@ Requires=dbus.socket
 After=dbus.socket
 
 [Service]
-ExecStart=/usr/bin/dbus-daemon --system --address=systemd: --nofork --nopidfile --systemd-activation --nosyslog
+ExecStart=/usr/bin/dbus-daemon --system --address=systemd: --nofork --nopidfile \
+    --systemd-activation --nosyslog
 EOF
     cat >"$units/sshd.service" <<'EOF'
 [Unit]
@@ -326,6 +337,11 @@ setup_ssh() {
     mkdir -m 0700 /root/.ssh
     ssh-keygen -q -t ed25519 -N '' -C sandbox-client -f /root/.ssh/id_ed25519
     install -m 0644 /root/.ssh/id_ed25519.pub "$dir/authorized_keys/root"
+    # An ordinary account, written to the /etc overlay: no sudo, no polkit agent, no password
+    # ("*" rather than the locked "!", which sshd without PAM refuses even with a key).
+    getent passwd pqoperator >/dev/null ||
+        useradd --no-create-home --home-dir / --shell /bin/sh --password '*' pqoperator
+    install -m 0644 /root/.ssh/id_ed25519.pub "$dir/authorized_keys/pqoperator"
     local key
     key=$(cut -d' ' -f1,2 "$dir/host_ed25519_key.pub")
     echo "127.0.0.2,pellquin-remote $key" >/root/.ssh/known_hosts
@@ -352,7 +368,7 @@ StrictModes yes
 PidFile none
 Subsystem sftp /usr/lib/openssh/sftp-server
 EOF
-    proved "sshd: 127.0.0.2:22, root by the sandbox's key only"
+    proved "sshd: 127.0.0.2:22, root and pqoperator by the sandbox's key only"
 }
 
 case "$mode" in

@@ -1,5 +1,6 @@
 #include "systemd_sandbox.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <ftw.h>
 #include <linux/magic.h>
@@ -14,7 +15,7 @@
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -211,22 +212,20 @@ bool CgroupEmpty(const std::string& cgroup) {
     return empty;
 }
 
-std::set<std::string> Words(const std::string& text, bool firstOnly) {
-    std::set<std::string> words;
+// The first word of every line, without a leading path ("./dbus.service" is "dbus.service").
+std::set<std::string> FirstNames(const std::string& text) {
+    std::set<std::string> names;
     std::istringstream lines(text);
     std::string line;
     while (std::getline(lines, line)) {
         std::istringstream fields(line);
         std::string word;
-        while (fields >> word) {
+        if (fields >> word) {
             const size_t slash = word.rfind('/');
-            words.insert(slash == std::string::npos ? word : word.substr(slash + 1));
-            if (firstOnly) {
-                break;
-            }
+            names.insert(slash == std::string::npos ? word : word.substr(slash + 1));
         }
     }
-    return words;
+    return names;
 }
 
 std::string ScriptPath() {
@@ -418,8 +417,8 @@ bool SystemdSandbox::ProveFromHost() {
         Fail(Status::kFailed, "systemctl list-unit-files failed in the sandbox: " + listed);
         return false;
     }
-    const std::set<std::string> written = Words(ReadFile(m_state + "/units.list"), true);
-    const std::set<std::string> known = Words(listed, true);
+    const std::set<std::string> written = FirstNames(ReadFile(m_state + "/units.list"));
+    const std::set<std::string> known = FirstNames(listed);
     if (known != written) {
         std::string names;
         for (const std::string& name : known) {

@@ -11,8 +11,9 @@ namespace pellquin::test {
 // proves before it starts systemd (private tmpfs on /tmp, /var/tmp and /run; no unit or
 // generator of the host visible; the host's file system read-only). The sandbox has its own
 // system bus (a dbus-daemon unit on /run/dbus/system_bus_socket) and an sshd on
-// 127.0.0.2:22 where root logs in with a key made for the sandbox (~/.ssh of the sandbox's
-// private /root carries the key, the known host key and BatchMode).
+// 127.0.0.2:22 where root and the ordinary account kPlainUser log in with a key made for the
+// sandbox (~/.ssh of the sandbox's private /root carries the key, the known host key and
+// BatchMode yes, so that no ssh in a test can wait at a prompt).
 //
 // A test body runs inside the sandbox by re-running its own test there:
 //
@@ -30,6 +31,7 @@ class SystemdSandbox {
 public:
     static constexpr const char* kSshAddress = "127.0.0.2";
     static constexpr const char* kSshAlias = "pellquin-remote";  // 127.0.0.2 in /etc/hosts
+    static constexpr const char* kPlainUser = "pqoperator";      // not root, no sudo, no polkit
 
     enum class Status { kRunning, kSkipped, kFailed };
 
