@@ -11,6 +11,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools xvfb xauth
     libcurl4-openssl-dev microsocks libpugixml-dev python3
     libsystemd-dev dbus-daemon
+    systemd util-linux openssh-client openssh-server
     procps iproute2 psmisc
 )
 

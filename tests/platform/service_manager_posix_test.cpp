@@ -1,5 +1,5 @@
-// The Linux service manager against the machine's own systemd, where one runs; without one
-// (a container), that connecting fails with a system error instead of hanging.
+// The Linux service manager without a systemd (connecting fails with a system error instead
+// of hanging), and against a real systemd booted in a private sandbox, locally and over ssh.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "platform/service_manager.h"
+#include "systemd_sandbox.h"
 
 namespace pellquin {
 namespace {
@@ -43,13 +44,8 @@ TEST(ServiceManagerPosix, UnreachableRemoteMachineFailsWithoutHanging) {
 // A throwaway service whose program is a shell script that sleeps: registered, started,
 // stopped and removed through the adapter, as the Service Control tab does it.
 TEST(ServiceManagerPosix, RegistersStartsStopsAndRemovesAUnit) {
-    if (!SystemdRuns()) {
-        GTEST_SKIP() << "skipped: systemd does not run on this machine (no /run/systemd/system), "
-                        "so there is no real service manager to test against";
-    }
-    if (geteuid() != 0) {
-        GTEST_SKIP() << "skipped: registering a systemd unit needs root";
-    }
+    PELLQUIN_IN_SYSTEMD_SANDBOX();
+    ASSERT_TRUE(SystemdRuns());
     char pattern[] = "/tmp/pellquin-unit-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     const std::string directory = pattern;
@@ -93,6 +89,88 @@ TEST(ServiceManagerPosix, RegistersStartsStopsAndRemovesAUnit) {
     unlink((directory + "/" + name + ".service").c_str());
     unlink(program.c_str());
     rmdir(directory.c_str());
+}
+
+// Polls a status until it is `state` or about 20 s have passed; returns the last one read.
+ServiceStatusResult WaitForState(ServiceManager& manager, ServiceManagerHandle service,
+                                 int32_t state) {
+    ServiceStatusResult status = manager.QueryStatus(service);
+    for (int i = 0; i < 200 && status.state != state; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        status = manager.QueryStatus(service);
+    }
+    return status;
+}
+
+// The remote transport (ssh to the machine, systemd-stdio-bridge there) against the sandbox's
+// sshd: the destination as an administrator types it reaches the same systemd, and a unit
+// started there shows up as running, then as stopped.
+TEST(ServiceManagerPosix, RemoteManagerOverSshReadsAUnitsStatus) {
+    PELLQUIN_IN_SYSTEMD_SANDBOX();
+    const std::string unit = "PellquinRemoteProbe";
+    {
+        std::ofstream file("/etc/systemd/system/" + unit + ".service");
+        file << "[Service]\nExecStart=/bin/sleep 300\n";
+    }
+    ASSERT_EQ(std::system("systemctl daemon-reload"), 0);
+
+    const std::string address = test::SystemdSandbox::kSshAddress;
+    for (const std::string& machine :
+         {"root@" + address, address, std::string("root@") + test::SystemdSandbox::kSshAlias}) {
+        SCOPED_TRACE(machine);
+        ASSERT_EQ(std::system(("systemctl start " + unit).c_str()), 0);
+        auto manager = MakeServiceManager(std::string());
+        const ServiceHandleResult scm = manager->OpenManager(machine);
+        ASSERT_NE(scm.handle, 0u) << scm.error;
+        EXPECT_EQ(manager->Open(scm.handle, "PellquinNoSuchUnit").error, 1060u);
+        const ServiceHandleResult service = manager->Open(scm.handle, unit);
+        ASSERT_NE(service.handle, 0u) << service.error;
+        EXPECT_EQ(WaitForState(*manager, service.handle, 4).state, 4);
+        ASSERT_EQ(std::system(("systemctl stop " + unit).c_str()), 0);
+        EXPECT_EQ(WaitForState(*manager, service.handle, 1).state, 1);
+        manager->Close(service.handle);
+        manager->Close(scm.handle);
+    }
+}
+
+// An ordinary account reaches the manager over ssh and may read a unit's state, but systemd
+// refuses it control (no polkit agent grants it): Access is denied, as on Windows.
+TEST(ServiceManagerPosix, RemoteManagerOverSshAsAnOrdinaryUserMayReadButNotControl) {
+    PELLQUIN_IN_SYSTEMD_SANDBOX();
+    const std::string unit = "PellquinRemoteProbe";
+    {
+        std::ofstream file("/etc/systemd/system/" + unit + ".service");
+        file << "[Service]\nExecStart=/bin/sleep 300\n";
+    }
+    ASSERT_EQ(std::system("systemctl daemon-reload"), 0);
+    auto manager = MakeServiceManager(std::string());
+    const ServiceHandleResult scm = manager->OpenManager(
+        std::string(test::SystemdSandbox::kPlainUser) + "@" + test::SystemdSandbox::kSshAddress);
+    ASSERT_NE(scm.handle, 0u) << scm.error;
+    const ServiceHandleResult service = manager->Open(scm.handle, unit);
+    ASSERT_NE(service.handle, 0u) << service.error;
+    EXPECT_EQ(manager->QueryStatus(service.handle).state, 1);
+    EXPECT_EQ(manager->Start(service.handle), 5u);
+    EXPECT_EQ(std::system(("systemctl is-active --quiet " + unit).c_str()) == 0, false);
+    manager->Close(service.handle);
+    manager->Close(scm.handle);
+}
+
+// ssh refusing the connection (nothing listens on 127.0.0.3) or the login (a user without a
+// key) fails the connection as unreachable, promptly, instead of hanging at a prompt.
+TEST(ServiceManagerPosix, RemoteManagerOverSshFailsWhenSshIsRefused) {
+    PELLQUIN_IN_SYSTEMD_SANDBOX();
+    for (const std::string& machine :
+         {std::string("root@127.0.0.3"),
+          std::string("nobody@") + test::SystemdSandbox::kSshAddress}) {
+        SCOPED_TRACE(machine);
+        auto manager = MakeServiceManager(std::string());
+        const auto started = std::chrono::steady_clock::now();
+        const ServiceHandleResult result = manager->OpenManager(machine);
+        EXPECT_EQ(result.handle, 0u);
+        EXPECT_EQ(result.error, 1722u);
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30));
+    }
 }
 
 }  // namespace
