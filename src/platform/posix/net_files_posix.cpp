@@ -13,6 +13,7 @@
 
 #include "platform/credentials_choice.h"
 #include "platform/credentials_file.h"
+#include "platform/recycling_net_file_api.h"
 #include "platform/samba_path_forms.h"
 #include "platform/net_file_api.h"
 
@@ -167,26 +168,29 @@ private:
     libnetapi_ctx* m_context;
 };
 
-// Applies the credentials to a fresh context; returns false and sets *error when they cannot
-// be used.
-bool ApplyCredentials(libnetapi_ctx* context, const NetCredentials& credentials,
-                      std::string* error) {
+// Who the calls authenticate as, read once: a re-made context must not depend on the
+// credentials file still being there or unchanged.
+struct ContextCredentials {
+    bool kerberos = false;
+    std::optional<SmbCredentials> account;  // nullopt: none, the server judges
+    std::string source;                     // the file the account came from
+};
+
+// Chooses and reads the credentials; returns false and sets *error when they cannot be used.
+bool ReadCredentials(const NetCredentials& credentials, ContextCredentials* out,
+                     std::string* error) {
     const CredentialsChoice choice =
         ChooseCredentials(credentials.credentialsFile, CurrentCredentialsEnvironment());
     if (choice.source == CredentialsSource::KerberosTicket) {
-        if (libnetapi_set_use_ccache(context) != 0) {
-            *error = "Cannot use the Kerberos ticket cache";
-            return false;
-        }
+        out->kerberos = true;
         return true;
     }
     if (choice.source == CredentialsSource::None) {
         return true;
     }
     const bool named = choice.source == CredentialsSource::NamedFile;
-    const std::string& path = choice.file;
     SmbCredentials smb;
-    switch (LoadCredentialsFile(path, &smb, error)) {
+    switch (LoadCredentialsFile(choice.file, &smb, error)) {
         case CredentialsLoad::Missing:
             // No default file: go on without credentials and let the server judge.
             if (!named) {
@@ -199,27 +203,38 @@ bool ApplyCredentials(libnetapi_ctx* context, const NetCredentials& credentials,
         case CredentialsLoad::Loaded:
             break;
     }
+    out->account = smb;
+    out->source = choice.file;
+    return true;
+}
+
+bool ApplyCredentials(libnetapi_ctx* context, const ContextCredentials& credentials,
+                      std::string* error) {
+    if (credentials.kerberos) {
+        if (libnetapi_set_use_ccache(context) != 0) {
+            *error = "Cannot use the Kerberos ticket cache";
+            return false;
+        }
+        return true;
+    }
+    if (!credentials.account) {
+        return true;
+    }
+    const SmbCredentials& smb = *credentials.account;
     if (libnetapi_set_username(context, smb.user.c_str()) != 0 ||
         libnetapi_set_password(context, smb.password.c_str()) != 0 ||
         (!smb.domain.empty() && libnetapi_set_workgroup(context, smb.domain.c_str()) != 0)) {
-        *error = "Cannot use the credentials of " + path;
+        *error = "Cannot use the credentials of " + credentials.source;
         return false;
     }
     return true;
 }
 
-}  // namespace
-
-std::unique_ptr<NetFileApi> MakeNetFileApi(const NetCredentials& credentials, std::string* error) {
+// One client over a new libnetapi context; nullptr and *error when it cannot be made.
+std::unique_ptr<NetFileApi> MakeContextClient(const ContextCredentials& credentials,
+                                              std::string* error) {
     if (g_adapterAlive.exchange(true)) {
         *error = "Only one network file-management connection may exist in a process";
-        return nullptr;
-    }
-    // libnetapi reads this file (and no other) and prints its complaint when it is missing.
-    struct stat info {};
-    if (stat("/etc/samba/smb.conf", &info) != 0) {
-        g_adapterAlive = false;
-        *error = "Samba's client needs /etc/samba/smb.conf (an empty file will do)";
         return nullptr;
     }
     libnetapi_ctx* context = nullptr;
@@ -240,6 +255,32 @@ std::unique_ptr<NetFileApi> MakeNetFileApi(const NetCredentials& credentials, st
         return nullptr;
     }
     return std::make_unique<NetFilesPosix>(context);
+}
+
+}  // namespace
+
+std::unique_ptr<NetFileApi> MakeNetFileApi(const NetCredentials& credentials, std::string* error) {
+    // libnetapi reads this file (and no other) and prints its complaint when it is missing.
+    struct stat info {};
+    if (stat("/etc/samba/smb.conf", &info) != 0) {
+        *error = "Samba's client needs /etc/samba/smb.conf (an empty file will do)";
+        return nullptr;
+    }
+    ContextCredentials resolved;
+    if (!ReadCredentials(credentials, &resolved, error)) {
+        return nullptr;
+    }
+    auto first = MakeContextClient(resolved, error);
+    if (!first) {
+        return nullptr;
+    }
+    // The context's memory grows with use; the recycling client re-makes it in bounds.
+    return std::make_unique<RecyclingNetFileApi>(
+        [resolved] {
+            std::string ignored;
+            return MakeContextClient(resolved, &ignored);
+        },
+        std::move(first), RecyclePolicy{});
 }
 
 }  // namespace pellquin
