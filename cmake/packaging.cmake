@@ -74,7 +74,7 @@ install(TARGETS pellquin_service
 install(FILES ${PROJECT_SOURCE_DIR}/src/queryservice/PellquinService.conf
     DESTINATION ${CMAKE_INSTALL_FULL_SYSCONFDIR}/pellquin COMPONENT service)
 install(FILES ${PROJECT_SOURCE_DIR}/src/queryservice/PellquinService.conf
-    DESTINATION ${CMAKE_INSTALL_DOCDIR}/../pellquin-service RENAME PellquinService.conf.example
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/pellquin-service RENAME PellquinService.conf.example
     COMPONENT service)
 install(FILES ${pellquin_generated}/Pellquin.service
     DESTINATION ${PELLQUIN_SYSTEMD_UNIT_DIR} COMPONENT service)
@@ -120,31 +120,31 @@ set(CPACK_DEBIAN_GUI_PACKAGE_NAME pellquin)
 set(CPACK_DEBIAN_GUI_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_GUI_PACKAGE_RECOMMENDS "pellquin-cli, pellquin-service, xdg-utils")
 set(CPACK_COMPONENT_GUI_DESCRIPTION
-    "see who holds files open on a file server (desktop program)
- Pellquin lists the open-file handles under a path on its SMB file server
- (Windows or Samba): the handle id, file name, user, lock count and
- permissions, and closes the handles chosen. It asks the server directly,
- which needs administrative rights there, or through the Pellquin query
- service, which answers for ordinary users.
- .
- This package holds the Qt desktop program with its help pages, desktop
- entry and icons.")
+   "see who holds files open on a file server (desktop program)
+Pellquin lists the open-file handles under a path on its SMB file server
+(Windows or Samba): the handle id, file name, user, lock count and
+permissions, and closes the handles chosen. It asks the server directly,
+which needs administrative rights there, or through the Pellquin query
+service, which answers for ordinary users.
+
+This package holds the Qt desktop program with its help pages, desktop
+entry and icons.")
 
 set(CPACK_DEBIAN_CLI_PACKAGE_NAME pellquin-cli)
 set(CPACK_DEBIAN_CLI_PACKAGE_SECTION net)
 set(CPACK_COMPONENT_CLI_DESCRIPTION
-    "see who holds files open on a file server (command line)
- Pellquin lists the open-file handles under a path on its SMB file server
- (Windows or Samba): the handle id, file name, user, lock count and
- permissions, and closes the handles chosen, directly or through the
- Pellquin query service.
- .
- This package holds pellquin-cli, for terminals and scripts, with table,
- JSON and CSV output.")
+   "see who holds files open on a file server (command line)
+Pellquin lists the open-file handles under a path on its SMB file server
+(Windows or Samba): the handle id, file name, user, lock count and
+permissions, and closes the handles chosen, directly or through the
+Pellquin query service.
+
+This package holds pellquin-cli, for terminals and scripts, with table,
+JSON and CSV output.")
 
 set(CPACK_DEBIAN_SERVICE_PACKAGE_NAME pellquin-service)
 set(CPACK_DEBIAN_SERVICE_PACKAGE_SECTION net)
-set(CPACK_DEBIAN_SERVICE_PACKAGE_DEPENDS "adduser, init-system-helpers")
+set(CPACK_DEBIAN_SERVICE_PACKAGE_DEPENDS "adduser")
 set(CPACK_DEBIAN_SERVICE_PACKAGE_SUGGESTS "samba")
 set(CPACK_DEBIAN_SERVICE_PACKAGE_CONTROL_EXTRA
     ${pellquin_packaging}/debian/pellquin-service/conffiles
@@ -152,15 +152,15 @@ set(CPACK_DEBIAN_SERVICE_PACKAGE_CONTROL_EXTRA
     ${pellquin_packaging}/debian/pellquin-service/prerm
     ${pellquin_packaging}/debian/pellquin-service/postrm)
 set(CPACK_COMPONENT_SERVICE_DESCRIPTION
-    "open-file queries of a file server for ordinary users
- The Pellquin query service runs on or beside a Samba file server and
- answers Pellquin's open-file queries and close requests on TCP port 8021
- with an administrator's credentials, so ordinary users can see who holds
- their files.
- .
- Whoever can reach the port can close anyone's open files on that server
- unless the configuration refuses closes or limits the clients. The service
- is therefore installed disabled: write /etc/pellquin/PellquinService.conf
- and the credentials file, then run systemctl enable --now Pellquin.")
+   "open-file queries of a file server for ordinary users
+The Pellquin query service runs on or beside a Samba file server and
+answers Pellquin's open-file queries and close requests on TCP port 8021
+with an administrator's credentials, so ordinary users can see who holds
+their files.
+
+Whoever can reach the port can close anyone's open files on that server
+unless the configuration refuses closes or limits the clients. The service
+is therefore installed disabled: write /etc/pellquin/PellquinService.conf
+and the credentials file, then run systemctl enable --now Pellquin.")
 
 include(CPack)
