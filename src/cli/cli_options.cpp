@@ -39,7 +39,8 @@ const char* CliUsage() {
            "                                   $XDG_CONFIG_HOME/pellquin/credentials\n"
            "  --server-relative                show file names as the server reports them\n"
            "  --json | --csv                   machine-readable output\n"
-           "  --help                           this text\n";
+           "  --help                           this text\n"
+           "  --version                        the program's version\n";
 }
 
 std::string ParseCliOptions(const std::vector<std::string>& args, CliOptions* options) {
@@ -55,6 +56,9 @@ std::string ParseCliOptions(const std::vector<std::string>& args, CliOptions* op
         };
         if (arg == "--help" || arg == "-h") {
             options->command = CliOptions::Command::Help;
+            return std::string();
+        } else if (arg == "--version") {
+            options->command = CliOptions::Command::Version;
             return std::string();
         } else if (arg == "--mechanism") {
             std::string mechanism;

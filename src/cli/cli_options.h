@@ -8,7 +8,7 @@ namespace pellquin {
 
 // What the command line of pellquin-cli asks for.
 struct CliOptions {
-    enum class Command { Check, Close, Help };
+    enum class Command { Check, Close, Help, Version };
     enum class Format { Table, Json, Csv };
 
     Command command = Command::Help;

@@ -43,6 +43,10 @@ int main(int argc, char** argv) {
         std::cout << CliUsage();
         return 0;
     }
+    if (options.command == CliOptions::Command::Version) {
+        std::cout << "pellquin-cli " PELLQUIN_VERSION "\n";
+        return 0;
+    }
 
     std::string error;
     auto netFiles = MakeNetFileApi(NetCredentials{options.credentialsFile}, &error);

@@ -239,6 +239,10 @@ bool ParseServiceOptions(const std::vector<std::string>& args, ServiceOptions* o
             options->help = true;
             continue;
         }
+        if (arg == "--version") {
+            options->version = true;
+            continue;
+        }
         const bool takesValue =
             arg == "--listen" || arg == "--port" || arg == "--config" || arg == "--log-dir";
         if (!takesValue) {
@@ -304,7 +308,7 @@ bool LoadServiceConfig(const ServiceOptions& options, ServiceConfig* config, std
 
 std::string ServiceUsage() {
     return "Usage: PellquinService [--foreground] [--config FILE] [--listen ADDR] [--port N]\n"
-           "                       [--log-dir DIR]\n"
+           "                       [--log-dir DIR] | --help | --version\n"
            "Answers open-file queries and close requests for this machine's file server on\n"
            "TCP port 8021. Without --foreground it runs as the system's service: a daemon on\n"
            "Linux, under the Service Control Manager on Windows.\n"

@@ -41,6 +41,7 @@ struct ServiceConfig {
 struct ServiceOptions {
     bool foreground = false;
     bool help = false;
+    bool version = false;
     std::string configFile;  // empty: the default file, which may be missing
     // Values from the command line that override the configuration file.
     std::string listenAddress;

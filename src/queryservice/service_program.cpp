@@ -113,6 +113,10 @@ int RunServiceProgram(const std::vector<std::string>& args, const EngineFactory&
         std::printf("%s", ServiceUsage().c_str());
         return 0;
     }
+    if (options.version) {
+        std::printf("PellquinService " PELLQUIN_VERSION "\n");
+        return 0;
+    }
     ServiceConfig config;
     if (!LoadServiceConfig(options, &config, &error)) {
         std::fprintf(stderr, "PellquinService: %s\n", error.c_str());

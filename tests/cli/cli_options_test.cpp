@@ -36,6 +36,16 @@ TEST(CliOptions, AcceptedLines) {
     EXPECT_EQ(d.path, "--odd-name");
 }
 
+// --version answers without a command, and also after other options, like --help.
+TEST(CliOptions, VersionNeedsNoCommand) {
+    for (const auto& line : std::vector<std::vector<std::string>>{
+             {"--version"}, {"--json", "--version"}, {"--version", "check"}}) {
+        CliOptions o;
+        ASSERT_EQ(ParseCliOptions(line, &o), "");
+        EXPECT_EQ(o.command, CliOptions::Command::Version);
+    }
+}
+
 TEST(CliOptions, UsageErrorsSayWhatIsWrong) {
     const std::pair<std::vector<std::string>, const char*> cases[] = {
         {{}, "no command given: use check or close"},

@@ -36,6 +36,8 @@ protected:
 
 TEST(ApplicationInfo, VersionShowsWithTwoDecimals) {
     EXPECT_EQ(FormattedVersion(), "2.10");
+    // The About box, --version and the packages name one version.
+    EXPECT_EQ(FormattedVersion(), PELLQUIN_VERSION);
 }
 
 TEST_F(UpdateCheckerTest, AsksForTheVersionsFileWithTheClientsHeaders) {
