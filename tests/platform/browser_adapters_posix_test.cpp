@@ -46,8 +46,8 @@ TEST(DirectoryListerPosix, ListsEntriesWithSizesAndLocalTimes) {
     TempDir dir;
     std::ofstream(dir.path() + "/f.txt") << std::string(5000, 'x');
     mkdir((dir.path() + "/sub").c_str(), 0755);
-    symlink("sub", (dir.path() + "/link").c_str());
-    symlink("nowhere", (dir.path() + "/dangling").c_str());
+    ASSERT_EQ(symlink("sub", (dir.path() + "/link").c_str()), 0);
+    ASSERT_EQ(symlink("nowhere", (dir.path() + "/dangling").c_str()), 0);
     struct tm when {};
     when.tm_year = 2004 - 1900;
     when.tm_mon = 2;

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <system_error>
+
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -16,6 +19,12 @@
 
 namespace pellquin {
 namespace {
+
+// Removes a test's temporary tree; what cannot be removed is left for the system's cleaning.
+void RemoveTree(const std::string& path) {
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+}
 
 std::string ReadText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -34,7 +43,7 @@ public:
         char pattern[] = "/tmp/pellquin-files-XXXXXX";
         m_path = mkdtemp(pattern);
     }
-    ~TempDir() { std::system(("rm -rf '" + m_path + "'").c_str()); }
+    ~TempDir() { RemoveTree(m_path); }
     const std::string& path() const { return m_path; }
 
 private:
@@ -189,7 +198,7 @@ TEST_F(ServiceFilesSamba, RemoteLogIsOpenedFromALocalCopy) {
     EXPECT_EQ(opened.rfind("/Pellquin.log"), opened.size() - 13);
     EXPECT_EQ(opened.find("/tmp/"), 0u);
     EXPECT_EQ(ReadText(Record() + ".copy"), "remote log\n");
-    std::system(("rm -rf '" + opened.substr(0, opened.rfind('/')) + "'").c_str());
+    RemoveTree(opened.substr(0, opened.rfind('/')));
     EXPECT_FALSE(viewer->Open(m_sandbox->uncRoot() + "\\missing.log"));
     unsetenv("XDG_CONFIG_HOME");
 }

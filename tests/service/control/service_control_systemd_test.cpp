@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <system_error>
+
 #include <cstdlib>
 #include <fstream>
 #include <memory>
@@ -21,6 +24,12 @@
 
 namespace pellquin {
 namespace {
+
+// Removes a test's temporary tree; what cannot be removed is left for the system's cleaning.
+void RemoveTree(const std::string& path) {
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+}
 
 using Lines = std::vector<std::string>;
 
@@ -74,7 +83,7 @@ protected:
         m_control.reset();
         m_systemd.reset();
         unsetenv("PELLQUIN_SYSTEM_DIR");
-        std::system(("rm -rf '" + m_dir + "'").c_str());
+        RemoveTree(m_dir);
     }
     Lines NewLines() {
         const Lines& all = m_control->LogLines();
