@@ -1,4 +1,5 @@
 #include "platform/drive_table.h"
+#include "platform/hex_digit.h"
 
 #include <optional>
 
@@ -76,18 +77,7 @@ std::vector<DriveInfo> DrivesFromMounts(const std::vector<MountEntry>& mounts,
 }
 
 std::string DecodeUdevName(const std::string& name) {
-    auto hex = [](char c) -> int {
-        if (c >= '0' && c <= '9') {
-            return c - '0';
-        }
-        if (c >= 'a' && c <= 'f') {
-            return c - 'a' + 10;
-        }
-        if (c >= 'A' && c <= 'F') {
-            return c - 'A' + 10;
-        }
-        return -1;
-    };
+    const auto hex = HexDigitValue;
     std::string out;
     for (size_t i = 0; i < name.size(); ++i) {
         if (name[i] == '\\' && i + 3 < name.size() && name[i + 1] == 'x' && hex(name[i + 2]) >= 0 &&

@@ -35,14 +35,14 @@ public:
 
     RecyclingNetFileApi(Factory factory, std::unique_ptr<NetFileApi> first, RecyclePolicy policy);
 
-    uint32_t ShareGetInfo(const std::string& server, const std::string& share,
-                          std::string* folder) override;
-    uint32_t FileEnum(const std::optional<std::string>& server, const std::string& basePath,
-                      uint32_t* resumeHandle, std::vector<OpenFileEntry>* entries) override;
-    uint32_t FileClose(const std::optional<std::string>& server, uint32_t id) override;
     // The inner client's form; asking for it makes no call and uses up nothing.
     std::string ReportedBasePath(const std::optional<std::string>& server,
                                  const std::string& basePath) override;
+    uint32_t FileEnum(const std::optional<std::string>& server, const std::string& basePath,
+                      uint32_t* resumeHandle, std::vector<OpenFileEntry>* entries) override;
+    uint32_t ShareGetInfo(const std::string& server, const std::string& share,
+                          std::string* folder) override;
+    uint32_t FileClose(const std::optional<std::string>& server, uint32_t id) override;
 
     // How many times the inner client has been replaced.
     uint32_t Recreations() const { return m_recreations; }

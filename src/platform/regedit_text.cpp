@@ -1,4 +1,5 @@
 #include "platform/regedit_text.h"
+#include "platform/hex_digit.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -64,19 +65,6 @@ std::string FormatData(const RegistryValue& value) {
     return type + HexBytes(bytes);
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 // `digits` as a hex number of one to `maxDigits` digits.
 bool ParseHexNumber(const std::string& digits, size_t maxDigits, uint32_t* value) {
     if (digits.empty() || digits.size() > maxDigits) {
@@ -84,7 +72,7 @@ bool ParseHexNumber(const std::string& digits, size_t maxDigits, uint32_t* value
     }
     uint32_t number = 0;
     for (char c : digits) {
-        const int digit = HexDigit(c);
+        const int digit = HexDigitValue(c);
         if (digit < 0) {
             return false;
         }
