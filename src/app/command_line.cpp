@@ -3,7 +3,8 @@
 namespace pellquin {
 
 std::optional<int> AnswerInformationOptions(const std::vector<std::string>& arguments,
-                                            const std::string& helpFile, std::ostream& out) {
+                                            const std::function<std::string()>& helpFile,
+                                            std::ostream& out) {
     for (const std::string& argument : arguments) {
         if (argument == "--version") {
             out << "pellquin " PELLQUIN_VERSION "\n";
@@ -19,7 +20,7 @@ std::optional<int> AnswerInformationOptions(const std::vector<std::string>& argu
                    "//server/share/path).\n"
                    "\n"
                    "Help pages: "
-                << helpFile << "\n";
+                << helpFile() << "\n";
             return 0;
         }
     }

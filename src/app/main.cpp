@@ -1,17 +1,21 @@
 // pellquin: the desktop program. Builds the real adapters, the query module and the main
 // window, and runs the event loop until the window closes.
+#include <QCoreApplication>
 #include <QDir>
 #include <QStringList>
 #include <cstdlib>
 #include <exception>
+#include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "app/command_line.h"
 #include "app/frm_pellquin.h"
 #include "app/message_box_prompts.h"
 #include "app/pellquin_application.h"
 #include "app/window_services.h"
+#include "help/help_file_location.h"
 #include "help/html_help_system.h"
 #include "platform/context_menu.h"
 #include "platform/directory_lister.h"
@@ -40,6 +44,19 @@
 
 int main(int argc, char** argv) {
     using namespace pellquin;
+    // --help and --version answer before any window system is needed.
+    const auto answered = AnswerInformationOptions(
+        std::vector<std::string>(argv + 1, argv + argc),
+        [&] {
+            QCoreApplication core(argc, argv);
+            const std::string executable =
+                QDir::toNativeSeparators(QCoreApplication::applicationFilePath()).toStdString();
+            return HelpFileFor(executable, MakeHtmlHelp()->FileName());
+        },
+        std::cout);
+    if (answered) {
+        return *answered;
+    }
     MessageBoxPrompts prompts;
     PellquinApplication application(argc, argv, prompts);
     // The About box's own boxes belong to it; it gets its owner once it exists.

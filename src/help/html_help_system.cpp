@@ -4,14 +4,10 @@
 #include <system_error>
 #include <utility>
 
+#include "help/help_file_location.h"
+
 namespace pellquin {
 namespace {
-
-// The directory part of `path`, up to and including its last separator.
-std::string Directory(const std::string& path) {
-    const size_t separator = path.find_last_of("/\\");
-    return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
-}
 
 bool FileExists(const std::string& path) {
     std::error_code error;
@@ -23,7 +19,7 @@ bool FileExists(const std::string& path) {
 HtmlHelpSystem::HtmlHelpSystem(std::unique_ptr<HtmlHelp> viewer, const std::string& executable,
                                Prompts& prompts)
     : m_viewer(std::move(viewer)),
-      m_helpFile(Directory(executable) + m_viewer->FileName()),
+      m_helpFile(HelpFileFor(executable, m_viewer->FileName())),
       m_prompts(prompts) {}
 
 bool HtmlHelpSystem::LoadHtmlHelp() {

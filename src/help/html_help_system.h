@@ -19,12 +19,13 @@ constexpr uint16_t kHelpTableOfContents = 999;  // the Help menu's own code
 // The help context of the main window and its pages.
 constexpr int32_t kMainWindowHelpContext = 1000;
 
-// Every help request of the program ends here: the help file beside the executable, shown by
-// the help viewer, with one warning when the file is missing.
+// Every help request of the program ends here: the help file beside the executable (or in the
+// installed layout's shared data, see HelpFileFor), shown by the help viewer, with one
+// warning when the file is missing.
 class HtmlHelpSystem {
 public:
     // `executable` is the running program's full path as the system reports it; the help
-    // file lies in its directory whatever the working directory. `prompts` must outlive this.
+    // file is found from it whatever the working directory. `prompts` must outlive this.
     HtmlHelpSystem(std::unique_ptr<HtmlHelp> viewer, const std::string& executable,
                    Prompts& prompts);
 
