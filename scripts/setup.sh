@@ -29,8 +29,24 @@ done
 if [ ${#missing[@]} -gt 0 ]; then
     echo "setup: installing ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
-    "${sudo_cmd[@]}" apt-get update -qq
-    "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    # The packages include daemons (smbd, sshd) that tests start privately on loopback; none
+    # may start machine-wide on install. Where no policy says so already, one does for the
+    # length of the install.
+    policy=/usr/sbin/policy-rc.d
+    own_policy=0
+    if [ ! -e "$policy" ]; then
+        printf '#!/bin/sh\nexit 101\n' | "${sudo_cmd[@]}" tee "$policy" >/dev/null
+        "${sudo_cmd[@]}" chmod 0755 "$policy"
+        own_policy=1
+    fi
+    status=0
+    "${sudo_cmd[@]}" apt-get update -qq || status=$?
+    if [ "$status" -eq 0 ]; then
+        "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" ||
+            status=$?
+    fi
+    [ "$own_policy" = 1 ] && "${sudo_cmd[@]}" rm -f "$policy"
+    [ "$status" -eq 0 ] || exit "$status"
 fi
 
 # libnetapi reads /etc/samba/smb.conf and refuses to start without it; an empty file will do.
