@@ -78,7 +78,10 @@ if [ "$gui" = 1 ]; then
     # the check runs at start (after the first-run welcome box) and the Users tab shows the
     # held files. Settings and any menu entries the welcome box installs stay in $demo.
     echo "== Opening Pellquin on \\\\$ip\\data (close the window to end the demo)"
-    XDG_CONFIG_HOME=$demo/config XDG_DATA_HOME=$demo/data \
+    # A private runtime directory (mode 0700, as Qt requires), removed with $demo, so that Qt
+    # neither warns about a missing one nor leaves /tmp/runtime-root behind.
+    mkdir -m 0700 "$demo/runtime"
+    XDG_CONFIG_HOME=$demo/config XDG_DATA_HOME=$demo/data XDG_RUNTIME_DIR=$demo/runtime \
         "$build/src/app/pellquin" "\\\\$ip\\data" || true
 else
     echo
