@@ -124,6 +124,10 @@ bool ApplySetting(const std::string& key, const std::string& value, ServiceConfi
     if (key == "refuse_close") {
         return ParseBool(value, &config->refuseClose);
     }
+    if (key == "user") {
+        config->runAsUser = value;
+        return !value.empty();
+    }
     if (key == "max_connections") {
         if (!ParseUnsigned(value, 100000, &number) || number == 0) {
             return false;
@@ -182,7 +186,8 @@ bool IsKnownKey(const std::string& key) {
                                        "max_connections_per_client",
                                        "max_reply_bytes",
                                        "answer_timeout_ms",
-                                       "log_max_bytes"};
+                                       "log_max_bytes",
+                                       "user"};
     for (const char* known : keys) {
         if (key == known) {
             return true;
@@ -287,9 +292,10 @@ bool LoadServiceConfig(const ServiceOptions& options, ServiceConfig* config, std
             *error = path + ": " + *error;
             return false;
         }
-    } else if (named || file.status == Status::Refused) {
-        // A default file that is there but no file to read is an error too, not a reason
-        // to run on the defaults; one that may not be opened keeps its old meaning of none.
+    } else if (named || file.status != Status::Missing) {
+        // Only a default file that does not exist at all means the defaults: one that is
+        // there but cannot be read may hold allow_clients or refuse_close, and running
+        // without them would open the service wider than its administrator set it.
         *error = path + ": cannot be read" +
                  (file.status == Status::Missing ? std::string() : " (" + file.problem + ")");
         return false;

@@ -35,6 +35,9 @@ struct ServiceConfig {
     uint64_t logMaxBytes = 10 * 1024 * 1024;
     // Limit on each read and on the reply's write, in milliseconds.
     uint32_t ioTimeoutMs = 10000;
+    // The user the service runs as once it listens and has read its credentials; empty: it
+    // keeps the rights it was started with (under systemd, the unit's User= sets it instead).
+    std::string runAsUser;
 };
 
 // What the command line asked for.

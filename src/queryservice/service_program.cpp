@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/process_identity.h"
 #include "platform/system_directory.h"
 #include "platform/system_info.h"
 #include "queryservice/coalescing_net_file_api.h"
@@ -48,9 +49,16 @@ int Serve(const ServiceConfig& config, const EngineFactory& makeEngine, const Re
           RunningServer& running) {
     const std::string logDirectory =
         config.logDirectory.empty() ? SystemDirectory() : config.logDirectory;
-    const std::string logProblem = ServiceLog::DirectoryProblem(logDirectory);
-    if (!logProblem.empty()) {
-        ready(false, "log directory " + logProblem);
+    // The log directory must be the service's own: checked now, or, for a service that is to
+    // run as another user (who then owns it), once it runs as that user.
+    const auto logDirectoryAccepted = [&] {
+        const std::string problem = ServiceLog::DirectoryProblem(logDirectory);
+        if (!problem.empty()) {
+            ready(false, "log directory " + problem);
+        }
+        return problem.empty();
+    };
+    if (config.runAsUser.empty() && !logDirectoryAccepted()) {
         return 1;
     }
     auto log = std::make_unique<ServiceLog>(logDirectory, config.logMaxBytes);
@@ -76,6 +84,18 @@ int Serve(const ServiceConfig& config, const EngineFactory& makeEngine, const Re
         logView->Note("cannot start: " + error);
         ready(false, error);
         return 1;
+    }
+    // The port is bound and the credentials are read (a re-made network context reuses
+    // them): nothing left needs the rights the service was started with.
+    if (!config.runAsUser.empty()) {
+        if (!DropToUser(config.runAsUser, &error)) {
+            logView->Note("cannot start: " + error);
+            ready(false, error);
+            return 1;
+        }
+        if (!logDirectoryAccepted()) {
+            return 1;
+        }
     }
     const std::string where = config.listenAddress + " port " + std::to_string(server.Port());
     if (!logView->Note("service started on " + where)) {
