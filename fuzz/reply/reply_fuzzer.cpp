@@ -45,9 +45,10 @@ public:
         return line.size() < 4096 ? Closed() : TransportStatus();
     }
 
-    TransportStatus ReadInt32BE(int32_t& value, std::chrono::milliseconds timeout) override {
+    TransportStatus ReadInt32BE(int32_t& value, std::chrono::milliseconds timeout,
+                                std::chrono::steady_clock::time_point deadline) override {
         std::vector<uint8_t> bytes;
-        const TransportStatus status = ReadExact(bytes, 4, timeout);
+        const TransportStatus status = ReadExact(bytes, 4, timeout, deadline);
         value = status.Ok()
                     ? static_cast<int32_t>(uint32_t(bytes[0]) << 24 | uint32_t(bytes[1]) << 16 |
                                            uint32_t(bytes[2]) << 8 | bytes[3])
@@ -55,8 +56,8 @@ public:
         return status;
     }
 
-    TransportStatus ReadExact(std::vector<uint8_t>& data, size_t size,
-                              std::chrono::milliseconds) override {
+    TransportStatus ReadExact(std::vector<uint8_t>& data, size_t size, std::chrono::milliseconds,
+                              std::chrono::steady_clock::time_point) override {
         // Like the socket, only as much as has arrived is ever held.
         const size_t count = std::min(size, m_size - m_offset);
         data.assign(m_data + m_offset, m_data + m_offset + count);

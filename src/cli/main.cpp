@@ -16,6 +16,11 @@
 
 namespace {
 
+// Exit status when the query service declined the request or did not answer its handshake.
+constexpr int kExitServiceDeclined = 3;
+constexpr const char* kServiceDeclined =
+    "the Pellquin service declined the request or did not answer (nothing was listed or closed)";
+
 // The engine's texts use CR LF between lines, as the desktop shows them; a terminal wants LF.
 std::string ForTerminal(std::string text) {
     std::string out;
@@ -54,8 +59,9 @@ int main(int argc, char** argv) {
         std::cerr << "pellquin-cli: " << error << "\n";
         return 1;
     }
-    TmodPQ modPQ(std::move(netFiles), MakeUniversalNames(), MakeSystemInfo(),
-                 std::make_unique<ServiceClient>(MakeSystemInfo(), std::make_unique<TcpTransport>()));
+    TmodPQ modPQ(
+        std::move(netFiles), MakeUniversalNames(), MakeSystemInfo(),
+        std::make_unique<ServiceClient>(MakeSystemInfo(), std::make_unique<TcpTransport>()));
 
     try {
         if (options.command == CliOptions::Command::Check) {
@@ -66,6 +72,11 @@ int main(int argc, char** argv) {
             if (!request.ErrorText.empty()) {
                 std::cerr << ForTerminal(request.ErrorText) << "\n";
                 return 1;
+            }
+            if (request.ServiceDeclined) {
+                // Nothing came back, but not because nothing is open.
+                std::cerr << "pellquin-cli: " << kServiceDeclined << "\n";
+                return kExitServiceDeclined;
             }
             WriteRows(std::cout, request, options.serverRelative, options.format);
             return 0;
@@ -81,6 +92,9 @@ int main(int argc, char** argv) {
                 std::cerr << static_cast<int32_t>(id) << ": " << ForTerminal(request.ErrorText)
                           << "\n";
                 status = 1;
+            } else if (request.ServiceDeclined) {
+                std::cerr << static_cast<int32_t>(id) << ": " << kServiceDeclined << "\n";
+                status = kExitServiceDeclined;
             } else {
                 std::cout << "closed " << static_cast<int32_t>(id) << "\n";
             }

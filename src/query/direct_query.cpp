@@ -13,7 +13,7 @@ namespace {
 
 void RecordFailure(TPellquinRequest& request, SystemInfo& system, uint32_t code) {
     request.ErrorCode = static_cast<int32_t>(code);
-    request.ErrorText = SystemErrorText(system, code);
+    request.ErrorText = FailureText(system, code);
 }
 
 }  // namespace
@@ -56,7 +56,7 @@ uint32_t CloseDirect(TPellquinRequest& request, NetFileApi& netFiles, SystemInfo
         request.IsLocal == 1 ? std::nullopt : std::optional<std::string>("\\\\" + request.Server);
     const uint32_t result = netFiles.FileClose(server, request.FileId);
     if (result != 0) {
-        request.ErrorText = SystemErrorText(system, result);
+        request.ErrorText = FailureText(system, result);
     }
     return result;
 }

@@ -10,7 +10,7 @@ void Fail(TPellquinRequest& request, SystemInfo& system, uint32_t code) {
     request.Server.clear();
     request.Share.clear();
     request.ErrorCode = static_cast<int32_t>(code);
-    request.ErrorText = SystemErrorText(system, code);
+    request.ErrorText = FailureText(system, code);
 }
 
 bool IsUncName(const std::string& path) {
@@ -73,7 +73,7 @@ bool ResolveServerPath(TPellquinRequest& request, NetFileApi& netFiles, SystemIn
         const uint32_t result = netFiles.ShareGetInfo(request.Server, request.Share, &folder);
         if (result != 0) {
             request.ErrorCode = static_cast<int32_t>(result);
-            request.ErrorText = SystemErrorText(system, result);
+            request.ErrorText = FailureText(system, result);
             return false;
         }
     }

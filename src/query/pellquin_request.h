@@ -26,6 +26,10 @@ public:
     std::string ErrorText;
     int32_t ErrorCode = 0;  // platform error code or socket error number
     int32_t IsLocal = 0;
+    // The query service was asked and declined the handshake or stayed silent: nothing came
+    // from it, and nothing else says so. The desktop program ignores it, as it always has; a
+    // script's tool tells it apart from "nothing is open".
+    bool ServiceDeclined = false;
 
     // Drops every row and empties Path and Server; the other fields keep their values.
     void ClearResults();

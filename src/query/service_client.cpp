@@ -31,12 +31,14 @@ private:
 ServiceClient::ServiceClient(std::unique_ptr<SystemInfo> system,
                              std::unique_ptr<ServiceTransport> transport, uint16_t port,
                              std::chrono::milliseconds handshakeTimeout,
-                             std::chrono::milliseconds replyTimeout)
+                             std::chrono::milliseconds replyTimeout,
+                             std::chrono::milliseconds replyDeadline)
     : m_system(std::move(system)),
       m_transport(std::move(transport)),
       m_port(port),
       m_handshakeTimeout(handshakeTimeout),
-      m_replyTimeout(replyTimeout) {}
+      m_replyTimeout(replyTimeout),
+      m_replyDeadline(replyDeadline) {}
 
 ServiceClient::Outcome ServiceClient::Exchange(TPellquinRequest& request,
                                                std::vector<uint8_t>& body) {
@@ -90,28 +92,42 @@ ServiceClient::Outcome ServiceClient::Exchange(TPellquinRequest& request,
         return socketError(status);
     }
     if (answer != "OK") {
+        request.ServiceDeclined = true;
         return Outcome::Declined;
     }
+
+    // From here on the service has accepted the request: running out of time is its slowness,
+    // not a missing service.
+    const auto replyFailure = [&](const TransportStatus& failed) {
+        if (failed.kind != TransportStatus::Kind::TimedOut) {
+            return socketError(failed);
+        }
+        request.ErrorCode = static_cast<int32_t>(kErrorTimeout);
+        request.ErrorText = "The Pellquin service on " + host + " did not answer in time";
+        return Outcome::TimedOut;
+    };
+    const auto deadline = std::chrono::steady_clock::now() + m_replyDeadline;
 
     status = m_transport->WriteInt32BE(static_cast<int32_t>(kRequestRecordSize));
     if (status.Ok()) {
         status = m_transport->Write(encoded.bytes.data(), encoded.bytes.size());
     }
-    int32_t length = 0;
-    if (status.Ok()) {
-        status = m_transport->ReadInt32BE(length, m_replyTimeout);
-    }
     if (!status.Ok()) {
         return socketError(status);
+    }
+    int32_t length = 0;
+    status = m_transport->ReadInt32BE(length, m_replyTimeout, deadline);
+    if (!status.Ok()) {
+        return replyFailure(status);
     }
     // Refused unread: a negative or absurd length is no reply this client could use, and
     // allocating for it would let any peer exhaust memory.
     if (length < 0 || static_cast<uint32_t>(length) > kMaxReplyLength) {
         throw ServiceReplyError(kStreamReadError);
     }
-    status = m_transport->ReadExact(body, static_cast<size_t>(length), m_replyTimeout);
+    status = m_transport->ReadExact(body, static_cast<size_t>(length), m_replyTimeout, deadline);
     if (!status.Ok()) {
-        return socketError(status);
+        return replyFailure(status);
     }
     return Outcome::Reply;
 }

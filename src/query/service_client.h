@@ -19,22 +19,29 @@ public:
     static constexpr std::chrono::milliseconds kHandshakeTimeout{5000};
     // Longest silence tolerated while the reply's length or body is on its way.
     static constexpr std::chrono::milliseconds kReplyTimeout{30000};
+    // Longest wait for the whole reply once the request is sent, however its bytes trickle.
+    static constexpr std::chrono::milliseconds kReplyDeadline{120000};
 
     // `system` gives the user and computer names sent with every request; `transport` is the
     // TCP client (TcpTransport in the program).
     ServiceClient(std::unique_ptr<SystemInfo> system, std::unique_ptr<ServiceTransport> transport,
                   uint16_t port = SERVICE_PORT,
                   std::chrono::milliseconds handshakeTimeout = kHandshakeTimeout,
-                  std::chrono::milliseconds replyTimeout = kReplyTimeout);
+                  std::chrono::milliseconds replyTimeout = kReplyTimeout,
+                  std::chrono::milliseconds replyDeadline = kReplyDeadline);
 
     // A text that does not fit its record field is refused before connecting, never cut:
     // over 254 bytes gives ErrorCode 206, an embedded NUL 123, each with its system text;
-    // the query then returns false, since no socket failed.
+    // the query then returns false, since no socket failed. A service that accepted the
+    // request but whose reply does not arrive in time fails the request with code 1460 and
+    // "The Pellquin service on SERVER did not answer in time", again without a socket
+    // failure: the service is there, so no message may say it is not installed. A service
+    // that declines the handshake (or stays silent) records nothing but ServiceDeclined.
     bool QueryThroughService(TPellquinRequest& request) override;
     void CloseThroughService(TPellquinRequest& request) override;
 
 private:
-    enum class Outcome { Reply, Declined, SocketError, NotSent };
+    enum class Outcome { Reply, Declined, SocketError, NotSent, TimedOut };
 
     // Runs the conversation up to the reply body, which it leaves in `body` on Reply.
     // Records socket and encoding failures in the request; throws ServiceReplyError when
@@ -46,6 +53,7 @@ private:
     uint16_t m_port;
     std::chrono::milliseconds m_handshakeTimeout;
     std::chrono::milliseconds m_replyTimeout;
+    std::chrono::milliseconds m_replyDeadline;
 };
 
 }  // namespace pellquin

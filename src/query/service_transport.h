@@ -9,9 +9,10 @@
 namespace pellquin {
 
 // Outcome of one transport step. A socket error carries the platform's error number and its
-// text; Closed means the peer ended the connection before the data asked for arrived.
+// text; Closed means the peer ended the connection before the data asked for arrived;
+// TimedOut, that a read's time ran out (it also carries the number and text of a time-out).
 struct TransportStatus {
-    enum class Kind { Ok, Closed, SocketError };
+    enum class Kind { Ok, Closed, SocketError, TimedOut };
     Kind kind = Kind::Ok;
     int code = 0;
     std::string message;
@@ -40,11 +41,14 @@ public:
     virtual TransportStatus WriteInt32BE(int32_t value) = 0;
     virtual TransportStatus Write(const uint8_t* data, size_t size) = 0;
 
-    // `idleTimeout` bounds each wait for more bytes; running out of it is a socket error
-    // (time-out). ReadExact grows `data` as bytes arrive, never by `size` up front.
-    virtual TransportStatus ReadInt32BE(int32_t& value, std::chrono::milliseconds idleTimeout) = 0;
+    // `idleTimeout` bounds each wait for more bytes and `deadline` the whole read, so a peer
+    // that trickles bytes cannot hold the reader longer; running out of either is TimedOut.
+    // ReadExact grows `data` as bytes arrive, never by `size` up front.
+    virtual TransportStatus ReadInt32BE(int32_t& value, std::chrono::milliseconds idleTimeout,
+                                        std::chrono::steady_clock::time_point deadline) = 0;
     virtual TransportStatus ReadExact(std::vector<uint8_t>& data, size_t size,
-                                      std::chrono::milliseconds idleTimeout) = 0;
+                                      std::chrono::milliseconds idleTimeout,
+                                      std::chrono::steady_clock::time_point deadline) = 0;
 
     // Closes the connection if one is open; never fails.
     virtual void Disconnect() = 0;

@@ -14,4 +14,9 @@ std::string SystemErrorText(SystemInfo& system, uint32_t code) {
     return text;
 }
 
+std::string FailureText(SystemInfo& system, uint32_t code) {
+    const std::string text = SystemErrorText(system, code);
+    return text.empty() ? "Error " + std::to_string(code) : text;
+}
+
 }  // namespace pellquin

@@ -16,6 +16,8 @@ TransportStatus FromError(const asio::error_code& error) {
     TransportStatus status;
     if (error == asio::error::eof) {
         status.kind = TransportStatus::Kind::Closed;
+    } else if (error == asio::error::timed_out) {
+        status.kind = TransportStatus::Kind::TimedOut;
     } else {
         status.kind = TransportStatus::Kind::SocketError;
     }
@@ -129,22 +131,30 @@ TransportStatus TcpTransport::Write(const uint8_t* data, size_t size) {
     return error ? FromError(error) : TransportStatus();
 }
 
-TransportStatus TcpTransport::ReadInt32BE(int32_t& value, std::chrono::milliseconds idleTimeout) {
+TransportStatus TcpTransport::ReadInt32BE(int32_t& value, std::chrono::milliseconds idleTimeout,
+                                          std::chrono::steady_clock::time_point deadline) {
     std::vector<uint8_t> bytes;
-    TransportStatus status = ReadExact(bytes, kLengthPrefixSize, idleTimeout);
+    TransportStatus status = ReadExact(bytes, kLengthPrefixSize, idleTimeout, deadline);
     ByteReader reader(bytes);
     value = status.Ok() ? static_cast<int32_t>(DecodeLength(reader)) : 0;
     return status;
 }
 
 TransportStatus TcpTransport::ReadExact(std::vector<uint8_t>& data, size_t size,
-                                        std::chrono::milliseconds idleTimeout) {
+                                        std::chrono::milliseconds idleTimeout,
+                                        std::chrono::steady_clock::time_point deadline) {
     std::vector<uint8_t>& pending = m_impl->pending;
     const size_t buffered = std::min(size, pending.size());
     data.assign(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(buffered));
     pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(buffered));
     while (data.size() < size) {
-        const asio::error_code error = m_impl->ReceiveSome(data, size - data.size(), idleTimeout);
+        const auto left = deadline - std::chrono::steady_clock::now();
+        if (left <= std::chrono::steady_clock::duration::zero()) {
+            return FromError(asio::error::timed_out);
+        }
+        const asio::error_code error =
+            m_impl->ReceiveSome(data, size - data.size(),
+                                std::min<std::chrono::steady_clock::duration>(idleTimeout, left));
         if (error) {
             return FromError(error);
         }

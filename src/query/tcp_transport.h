@@ -18,9 +18,11 @@ public:
     TransportStatus ReadLine(std::string& line, std::chrono::milliseconds timeout) override;
     TransportStatus WriteInt32BE(int32_t value) override;
     TransportStatus Write(const uint8_t* data, size_t size) override;
-    TransportStatus ReadInt32BE(int32_t& value, std::chrono::milliseconds idleTimeout) override;
+    TransportStatus ReadInt32BE(int32_t& value, std::chrono::milliseconds idleTimeout,
+                                std::chrono::steady_clock::time_point deadline) override;
     TransportStatus ReadExact(std::vector<uint8_t>& data, size_t size,
-                              std::chrono::milliseconds idleTimeout) override;
+                              std::chrono::milliseconds idleTimeout,
+                              std::chrono::steady_clock::time_point deadline) override;
     void Disconnect() override;
 
 private:

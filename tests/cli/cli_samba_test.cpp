@@ -1,11 +1,16 @@
 // pellquin-cli against private Samba servers: what an administrator's script sees, and a logon
 // failure, which libnetapi reports by printing to stdout.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <regex>
+#include <thread>
 
 #include "file_holder.h"
 #include "run_program.h"
@@ -126,6 +131,50 @@ TEST(CliSamba, ALogonFailureLeavesStdoutToTheResults) {
     EXPECT_EQ(check.exitCode, 0) << check.err;
     EXPECT_EQ(check.out.rfind("ID,", 0), 0u) << check.out;
     EXPECT_NE(check.out.find("Café Zürich.txt"), std::string::npos) << check.out;
+}
+
+// A service that declines every handshake, on 127.0.0.92:8021: the script must learn that
+// nothing was asked, not that nothing is open or that the close worked.
+TEST(CliService, ADecliningServiceIsNeitherNothingOpenNorAClose) {
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    const int one = 1;
+    setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(8021);
+    address.sin_addr.s_addr = inet_addr("127.0.0.92");
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(listener, 4), 0);
+    std::thread service([listener] {
+        for (int i = 0; i < 2; ++i) {
+            const int peer = accept(listener, nullptr, nullptr);
+            if (peer < 0) {
+                return;
+            }
+            char line[64];
+            if (read(peer, line, sizeof line) > 0) {
+                const char no[] = "NO\r\n";
+                if (write(peer, no, sizeof no - 1) < 0) {
+                    // The client went away; the test sees that in its own result.
+                }
+            }
+            close(peer);
+        }
+    });
+    const auto check =
+        RunProgram({PELLQUIN_CLI_PATH, "--mechanism", "service", "check", "//127.0.0.92/data"});
+    const auto closing = RunProgram(
+        {PELLQUIN_CLI_PATH, "--mechanism", "service", "close", "//127.0.0.92/data", "7"});
+    service.join();
+    close(listener);
+
+    EXPECT_EQ(check.exitCode, 3);
+    EXPECT_EQ(check.out, "");
+    EXPECT_NE(check.err.find("declined"), std::string::npos) << check.err;
+    EXPECT_EQ(closing.exitCode, 3);
+    EXPECT_EQ(closing.out.find("closed"), std::string::npos) << closing.out;
+    EXPECT_NE(closing.err.find("7: "), std::string::npos) << closing.err;
 }
 
 }  // namespace

@@ -205,6 +205,13 @@ TEST_F(DirectQuery, CloseAddressesTheServerWithBackslashesAndLocalWithNone) {
     EXPECT_EQ(netFiles.closeCalls[1].id, 43u);
 }
 
+TEST_F(DirectQuery, ACodeWithoutASystemTextStillReadsAsAFailure) {
+    netFiles.closeResult = 59;  // the fake system knows no text for it
+    TPellquinRequest request = ShareRequest();
+    EXPECT_EQ(CloseDirect(request, netFiles, system), 59u);
+    EXPECT_EQ(request.ErrorText, "Error 59");
+}
+
 TEST_F(DirectQuery, FailedCloseSetsTheTextOnly) {
     netFiles.closeResult = 2;
     TPellquinRequest request = ShareRequest();

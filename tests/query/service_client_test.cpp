@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include <asio.hpp>
 #include <chrono>
 #include <functional>
@@ -164,10 +166,11 @@ std::string SocketErrorText(asio::error::basic_errors error) {
 
 std::unique_ptr<ServiceClient> MakeClient(uint16_t port,
                                           std::chrono::milliseconds handshake = 500ms,
-                                          std::chrono::milliseconds reply = 500ms) {
+                                          std::chrono::milliseconds reply = 500ms,
+                                          std::chrono::milliseconds deadline = 120s) {
     return std::make_unique<ServiceClient>(std::make_unique<test::FakeSystemInfo>(),
-                                           std::make_unique<TcpTransport>(), port, handshake,
-                                           reply);
+                                           std::make_unique<TcpTransport>(), port, handshake, reply,
+                                           deadline);
 }
 
 std::string Field(const std::string& text) {
@@ -338,6 +341,7 @@ TEST(ServiceClientTest, AnythingButOkDeclinesWithoutRecordingAnything) {
         EXPECT_EQ(request.ErrorText, "Access is denied");
         EXPECT_EQ(request.Items.size(), 1u);
         EXPECT_EQ(request.Server, "127.0.0.1");
+        EXPECT_TRUE(request.ServiceDeclined);
     }
 }
 
@@ -452,7 +456,9 @@ TEST(ServiceClientTest, ReplyCutShortThrowsAndClosesTheConnection) {
     }
 }
 
-TEST(ServiceClientTest, SilenceWhileWaitingForTheReplyIsASocketTimeOut) {
+// A service that took the request is there: its slowness is its own failure, never the
+// socket failure that makes the engine say the server has no service.
+TEST(ServiceClientTest, SilenceWhileWaitingForTheReplyIsTheServicesTimeOut) {
     bool sawEnd = false;
     ScriptedServer server([&](Peer& peer) {
         peer.ReadLine();
@@ -462,11 +468,38 @@ TEST(ServiceClientTest, SilenceWhileWaitingForTheReplyIsASocketTimeOut) {
     });
     TPellquinRequest request = Request(REQUEST_QUERY);
     auto client = MakeClient(server.Port(), 500ms, 200ms);
-    EXPECT_TRUE(client->QueryThroughService(request));
+    EXPECT_FALSE(client->QueryThroughService(request));
     server.Join();
-    EXPECT_EQ(request.ErrorCode, SocketErrorCode(asio::error::timed_out));
-    EXPECT_EQ(request.ErrorText, SocketErrorText(asio::error::timed_out));
+    EXPECT_EQ(request.ErrorCode, 1460);
+    EXPECT_EQ(request.ErrorText, "The Pellquin service on 127.0.0.1 did not answer in time");
+    EXPECT_FALSE(request.ServiceDeclined);
     EXPECT_TRUE(sawEnd);
+}
+
+// Each byte comes well within the silence limit, but the whole reply may not take longer
+// than the deadline.
+TEST(ServiceClientTest, AReplyTrickledByteByByteEndsAtTheDeadline) {
+    std::atomic<bool> stop{false};
+    ScriptedServer server([&](Peer& peer) {
+        peer.ReadLine();
+        peer.Send("OK\r\n");
+        peer.Read(4 + kRequestRecordSize);
+        peer.Send(Be(kReplyHeaderSize));
+        for (int i = 0; i < 100 && !stop; ++i) {
+            peer.Send(std::string(1, '\0'));
+            std::this_thread::sleep_for(50ms);
+        }
+    });
+    TPellquinRequest request = Request(REQUEST_CLOSE, 7);
+    auto client = MakeClient(server.Port(), 500ms, 300ms, 600ms);
+    const auto started = std::chrono::steady_clock::now();
+    client->CloseThroughService(request);
+    const auto waited = std::chrono::steady_clock::now() - started;
+    stop = true;
+    server.Join();
+    EXPECT_EQ(request.ErrorText, "The Pellquin service on 127.0.0.1 did not answer in time");
+    // Far below the 100 bytes' 5 s: the deadline, not the trickle, ended the wait.
+    EXPECT_LT(waited, 4s);
 }
 
 }  // namespace
