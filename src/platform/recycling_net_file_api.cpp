@@ -18,6 +18,7 @@ bool RecyclingNetFileApi::Ready(bool midEnumeration) {
     if (m_inner && (!usedUp || midEnumeration)) {
         return true;
     }
+    std::lock_guard<std::mutex> lock(m_innerMutex);
     if (m_inner) {
         ++m_recreations;
     }
@@ -60,10 +61,8 @@ uint32_t RecyclingNetFileApi::FileClose(const std::optional<std::string>& server
 
 std::string RecyclingNetFileApi::ReportedBasePath(const std::optional<std::string>& server,
                                                   const std::string& basePath) {
-    if (!Ready(false)) {
-        return basePath;
-    }
-    return m_inner->ReportedBasePath(server, basePath);
+    std::lock_guard<std::mutex> lock(m_innerMutex);
+    return m_inner ? m_inner->ReportedBasePath(server, basePath) : basePath;
 }
 
 }  // namespace pellquin

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -35,7 +36,9 @@ public:
 
     RecyclingNetFileApi(Factory factory, std::unique_ptr<NetFileApi> first, RecyclePolicy policy);
 
-    // The inner client's form; asking for it makes no call and uses up nothing.
+    // The inner client's form; it makes no call, uses up nothing and never replaces the
+    // client, so it may be asked while another thread's call runs (the query service does).
+    // The other calls come from one thread at a time.
     std::string ReportedBasePath(const std::optional<std::string>& server,
                                  const std::string& basePath) override;
     uint32_t FileEnum(const std::optional<std::string>& server, const std::string& basePath,
@@ -54,6 +57,8 @@ private:
 
     Factory m_factory;
     std::unique_ptr<NetFileApi> m_inner;
+    // Held while the client is replaced and while ReportedBasePath uses it.
+    std::mutex m_innerMutex;
     RecyclePolicy m_policy;
     uint64_t m_entries = 0;
     uint32_t m_calls = 0;

@@ -27,7 +27,8 @@ public:
     uint32_t FileEnum(const std::optional<std::string>& server, const std::string& basePath,
                       uint32_t* resumeHandle, std::vector<OpenFileEntry>* entries) override;
     uint32_t FileClose(const std::optional<std::string>& server, uint32_t id) override;
-    // The inner API's; it needs no network call.
+    // The inner API's; it makes no network call, and the inner API must allow it while another
+    // thread's call runs (requests ask for it while the next enumeration is under way).
     std::string ReportedBasePath(const std::optional<std::string>& server,
                                  const std::string& basePath) override;
 

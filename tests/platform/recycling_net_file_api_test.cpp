@@ -107,6 +107,9 @@ TEST_F(RecyclingTest, TheInnerClientsFormOfTheBasePathIsKept) {
     auto api = Make(RecyclePolicy{1000000, 1});
     EXPECT_EQ(api->ReportedBasePath(std::nullopt, "\\srv\\data"), "C:\\srv\\data");
     EXPECT_EQ(Serving(*api), 1);  // asking for the form used up no call
+    // Nor does it replace a used-up client: another thread may be in a call on it.
+    EXPECT_EQ(api->ReportedBasePath(std::nullopt, "\\srv\\data"), "C:\\srv\\data");
+    EXPECT_EQ(m_clients.made, 1);
 }
 
 TEST_F(RecyclingTest, AnEntryLimitCountsWhatEnumerationsReturned) {
