@@ -338,7 +338,7 @@ std::string TfrmPellquin::CloseConnection(uint32_t id) {
 }
 
 void TfrmPellquin::CopyResultstoClipboard1Click() {
-    QApplication::clipboard()->setText(QString::fromStdString(ResultsText(m_users->Rows())));
+    QApplication::clipboard()->setText(QString::fromStdString(ResultsText(m_users->ShownRows())));
 }
 
 void TfrmPellquin::lvwItemsColumnClick(int column) {
