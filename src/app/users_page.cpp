@@ -21,6 +21,21 @@
 #include "query/rows_export.h"
 
 namespace pellquin {
+namespace {
+
+// Marks a clear as running for as long as it is in scope.
+class ClearingMark {
+public:
+    explicit ClearingMark(bool& flag) : m_flag(flag) { m_flag = true; }
+    ~ClearingMark() { m_flag = false; }
+    ClearingMark(const ClearingMark&) = delete;
+    ClearingMark& operator=(const ClearingMark&) = delete;
+
+private:
+    bool& m_flag;
+};
+
+}  // namespace
 
 UsersPage::UsersPage(UsersPageHost host, Prompts& prompts, TfrmStatus& status)
     : m_host(std::move(host)), m_prompts(prompts), m_status(status) {
@@ -98,6 +113,7 @@ UsersPage::UsersPage(UsersPageHost host, Prompts& prompts, TfrmStatus& status)
 void UsersPage::ClearRows() {
     m_lvwItems->setUpdatesEnabled(false);
     m_results->Clear();
+    emit rowCountsChanged(0, 0);
     m_sortColumn = -1;
     m_lvwItems->header()->setSortIndicator(-1, Qt::AscendingOrder);
     m_lvwItems->setUpdatesEnabled(true);
@@ -121,6 +137,7 @@ void UsersPage::ClearSelectedConnections() {
         m_prompts.ShowMessage("Select User(s) to Clear");
         return;
     }
+    ClearingMark mark(m_clearing);
     try {
         // The count is read at every step; the list itself changes only at the refresh.
         for (int row = 0; row < m_results->rowCount(); ++row) {
@@ -146,6 +163,7 @@ void UsersPage::ClearSelectedConnections() {
 }
 
 void UsersPage::ClearAllConnections() {
+    ClearingMark mark(m_clearing);
     const int hidden = HiddenRowCount();
     // Clear All clears every row; when the filter hides some, the question says so.
     const std::string question =
@@ -191,6 +209,7 @@ void UsersPage::ApplyFilter() {
     for (int row = 0; row < m_results->rowCount(); ++row) {
         m_lvwItems->setRowHidden(row, QModelIndex(), !filter.Matches(m_results->Rows()[row]));
     }
+    emit rowCountsChanged(m_results->rowCount(), m_results->rowCount() - HiddenRowCount());
 }
 
 int UsersPage::HiddenRowCount() const {
@@ -208,6 +227,7 @@ void UsersPage::ClearRowsOfCurrentUser() {
         m_prompts.ShowMessage("Select User(s) to Clear");
         return;
     }
+    ClearingMark mark(m_clearing);
     const std::string user = m_results->Rows()[current.row()].cells[kColumnUserName];
     std::vector<uint32_t> ids;
     for (int row = 0; row < m_results->rowCount(); ++row) {

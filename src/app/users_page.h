@@ -59,6 +59,13 @@ public:
     // Sorts by `column`; the same column again reverses the order.
     void lvwItemsColumnClick(int column);
 
+    // Whether a clear is walking the list now (its questions and errors run the event loop).
+    bool IsClearing() const { return m_clearing; }
+
+signals:
+    // The number of rows and of those the filter shows, after every change to either.
+    void rowCountsChanged(int total, int shown);
+
 private:
     // Hides the rows the filter bar does not let through.
     void ApplyFilter();
@@ -71,6 +78,7 @@ private:
     ResultsModel* m_results = nullptr;
     ResultsFilterBar* m_filterBar = nullptr;
     std::function<QString()> m_chooseExportFile;
+    bool m_clearing = false;
     int m_sortColumn = -1;  // none until a header is clicked after the list was filled
     bool m_sortAscending = true;
 };
