@@ -11,7 +11,7 @@ namespace pellquin {
 ResultsFilterBar::ResultsFilterBar(QWidget* parent) : QWidget(parent) {
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    auto* label = new QLabel("&Filter:", this);
+    auto* label = new QLabel("Fil&ter:", this);
     m_txtFilter = Named(new QLineEdit(this), "txtFilter", "Filter the open files");
     m_txtFilter->setAccessibleDescription(
         "Shows only the rows whose file or user name contains "

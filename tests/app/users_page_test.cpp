@@ -2,6 +2,7 @@
 #include "app/users_page.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
@@ -75,6 +76,12 @@ private slots:
     // Typing narrows the rows (any case, file or user name), and a new check keeps the filter.
     void typingNarrowsTheShownRows() {
         QCOMPARE(FilterBox()->accessibleName(), QString("Filter the open files"));
+        // Alt+T reaches the box (Alt+F is the File menu's).
+        m_page->findChild<QPushButton*>("cmdRefresh")->setFocus();
+        m_page->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_page.get()));
+        QTest::keyClick(m_page.get(), Qt::Key_T, Qt::AltModifier);
+        QCOMPARE(QApplication::focusWidget(), FilterBox());
         Type("REPORT");
         QCOMPARE(ShownUsersAndIds(),
                  (std::vector<std::string>{"-1 ann", "11 ann", "13 ben", "14 Reporter"}));
