@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QFrame>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -20,6 +21,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "app/auto_refresh.h"
 #include "app/frm_status.h"
 #include "app/named_widgets.h"
 #include "app/options_page.h"
@@ -142,6 +144,26 @@ TfrmPellquin::TfrmPellquin(WindowServices services, QWidget* parent)
     statusBar->setFixedHeight(kStatusBarHeight);
     statusBar->setSizeGripEnabled(false);
     setStatusBar(statusBar);
+    auto* rowCount = Named(new QLabel(statusBar), "lblRowCount", "Rows");
+    statusBar->addPermanentWidget(rowCount);
+    connect(m_users, &UsersPage::rowCountsChanged, rowCount, [rowCount](int total, int shown) {
+        rowCount->setText(total == shown ? QString("%1 rows").arg(total)
+                                         : QString("%1 of %2 rows shown").arg(shown).arg(total));
+    });
+
+    // Auto refresh waits while anything else has the user's attention or walks the list.
+    m_autoRefresh = new AutoRefresh([this] { CheckPath(); },
+                                    [this] {
+                                        return m_checking || m_users->IsClearing() ||
+                                               m_frmStatus->isVisible() ||
+                                               QApplication::activeModalWidget() != nullptr ||
+                                               QApplication::activePopupWidget() != nullptr ||
+                                               m_pagPellquin->currentWidget() != m_users;
+                                    },
+                                    this);
+    m_autoRefresh->setObjectName("autoRefresh");
+    connect(m_options, &OptionsPage::autoRefreshChanged, this,
+            [this] { m_autoRefresh->SetSeconds(m_options->AutoRefreshSeconds()); });
 
     m_timer = new QTimer(this);
     m_timer->setObjectName("Timer1");
@@ -338,7 +360,7 @@ std::string TfrmPellquin::CloseConnection(uint32_t id) {
 }
 
 void TfrmPellquin::CopyResultstoClipboard1Click() {
-    QApplication::clipboard()->setText(QString::fromStdString(ResultsText(m_users->Rows())));
+    QApplication::clipboard()->setText(QString::fromStdString(ResultsText(m_users->ShownRows())));
 }
 
 void TfrmPellquin::lvwItemsColumnClick(int column) {

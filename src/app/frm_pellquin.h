@@ -20,6 +20,7 @@ class QTimer;
 
 namespace pellquin {
 
+class AutoRefresh;
 class ContextMenus;
 class HtmlHelpSystem;
 class OptionsPage;
@@ -114,6 +115,7 @@ private:
     HtmlHelpSystem& m_help;
 
     WindowGeometry m_geometry;
+    AutoRefresh* m_autoRefresh = nullptr;
     TfrmStatus* m_frmStatus = nullptr;
     QDialog* m_frmAbout = nullptr;  // a child of the window
     QTabWidget* m_pagPellquin = nullptr;

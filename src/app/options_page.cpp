@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 #include <initializer_list>
 
@@ -89,11 +90,29 @@ OptionsPage::OptionsPage(SettingsStore& settings, ContextMenus& contextMenus)
     group5Layout->addWidget(m_optServerRelative);
     layout->addWidget(group5);
 
+    m_chkAutoRefresh = Named(new QCheckBox("Auto &refresh every", this), "chkAutoRefresh",
+                             "Auto refresh the results");
+    m_spnAutoRefresh =
+        Named(new QSpinBox(this), "spnAutoRefresh", "Seconds between automatic refreshes");
+    m_spnAutoRefresh->setRange(1, 3600);
+    m_spnAutoRefresh->setValue(30);
+    m_spnAutoRefresh->setSuffix(" s");
+    m_spnAutoRefresh->setEnabled(false);
+    connect(m_chkAutoRefresh, &QCheckBox::toggled, m_spnAutoRefresh, &QSpinBox::setEnabled);
+    connect(m_chkAutoRefresh, &QCheckBox::toggled, this, &OptionsPage::autoRefreshChanged);
+    connect(m_spnAutoRefresh, qOverload<int>(&QSpinBox::valueChanged), this,
+            &OptionsPage::autoRefreshChanged);
+    // Beside Set As Default, which saves it, so the page keeps its height.
     auto* setDefaultRow = new QHBoxLayout;
     QPushButton* setDefault = Button("Set As &Default", "cmdSetDefault", "Set As Default", this);
     connect(setDefault, &QPushButton::clicked, this, &OptionsPage::SaveOptions);
     setDefaultRow->addWidget(setDefault);
+    setDefaultRow->addSpacing(24);
+    setDefaultRow->addWidget(m_chkAutoRefresh);
+    setDefaultRow->addWidget(m_spnAutoRefresh);
     setDefaultRow->addStretch(1);
+    setTabOrder(setDefault, m_chkAutoRefresh);
+    setTabOrder(m_chkAutoRefresh, m_spnAutoRefresh);
     layout->addLayout(setDefaultRow);
 
     auto* group6 = Named(new QGroupBox("Windows Explorer Add In", this), "LMDGroupBox6",
@@ -148,10 +167,25 @@ void OptionsPage::LoadOptions() {
     OptionsState options = Options();
     m_settings.LoadOptions(options);
     SetOptions(options);
+    int32_t seconds = AutoRefreshSeconds();
+    m_settings.LoadAutoRefresh(seconds);
+    SetAutoRefreshSeconds(seconds);
 }
 
 void OptionsPage::SaveOptions() {
     m_settings.SaveOptions(Options());
+    m_settings.SaveAutoRefresh(AutoRefreshSeconds());
+}
+
+int OptionsPage::AutoRefreshSeconds() const {
+    return m_chkAutoRefresh->isChecked() ? m_spnAutoRefresh->value() : 0;
+}
+
+void OptionsPage::SetAutoRefreshSeconds(int seconds) {
+    if (seconds > 0) {
+        m_spnAutoRefresh->setValue(seconds);
+    }
+    m_chkAutoRefresh->setChecked(seconds > 0);
 }
 
 int OptionsPage::TryDirect() const {

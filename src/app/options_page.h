@@ -6,6 +6,7 @@
 
 class QCheckBox;
 class QRadioButton;
+class QSpinBox;
 
 namespace pellquin {
 
@@ -35,6 +36,12 @@ public:
     bool ShowDirectoryNames() const;
     // Neither format selected (only stored settings can do that) means client-relative names.
     bool ServerRelative() const;
+    // Seconds between automatic refreshes of the results; 0 when off (the default).
+    int AutoRefreshSeconds() const;
+    void SetAutoRefreshSeconds(int seconds);
+
+signals:
+    void autoRefreshChanged();
 
 private:
     SettingsStore& m_settings;
@@ -45,6 +52,8 @@ private:
     QRadioButton* m_optServiceOnly = nullptr;
     QRadioButton* m_optClientRelative = nullptr;
     QRadioButton* m_optServerRelative = nullptr;
+    QCheckBox* m_chkAutoRefresh = nullptr;
+    QSpinBox* m_spnAutoRefresh = nullptr;
 };
 
 }  // namespace pellquin

@@ -1,8 +1,11 @@
 #include "app/users_page.h"
 
 #include <QAction>
+#include <QFile>
+#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -11,15 +14,41 @@
 
 #include "app/frm_status.h"
 #include "app/named_widgets.h"
+#include "app/results_filter_bar.h"
 #include "app/results_model.h"
 #include "query/result_format.h"
+#include "query/row_filter.h"
+#include "query/rows_export.h"
 
 namespace pellquin {
+namespace {
+
+// Marks a clear as running for as long as it is in scope.
+class ClearingMark {
+public:
+    explicit ClearingMark(bool& flag) : m_flag(flag) { m_flag = true; }
+    ~ClearingMark() { m_flag = false; }
+    ClearingMark(const ClearingMark&) = delete;
+    ClearingMark& operator=(const ClearingMark&) = delete;
+
+private:
+    bool& m_flag;
+};
+
+}  // namespace
 
 UsersPage::UsersPage(UsersPageHost host, Prompts& prompts, TfrmStatus& status)
     : m_host(std::move(host)), m_prompts(prompts), m_status(status) {
     Named(this, "tabUsers", "Users");
     auto* layout = new QVBoxLayout(this);
+
+    m_filterBar = new ResultsFilterBar(this);
+    connect(m_filterBar, &ResultsFilterBar::changed, this, &UsersPage::ApplyFilter);
+    layout->addWidget(m_filterBar);
+    m_chooseExportFile = [this] {
+        return QFileDialog::getSaveFileName(this, "Export", QString(),
+                                            "CSV (*.csv);;JSON (*.json)");
+    };
 
     m_lvwItems = Named(new QTreeView(this), "lvwItems", "Open files");
     m_results = new ResultsModel(m_lvwItems);
@@ -52,6 +81,10 @@ UsersPage::UsersPage(UsersPageHost host, Prompts& prompts, TfrmStatus& status)
         connect(sort, &QAction::triggered, this, [this, c] { lvwItemsColumnClick(c); });
         m_lvwItems->addAction(sort);
     }
+    auto* clearUser = new QAction("Clear rows of this &user", m_lvwItems);
+    clearUser->setObjectName("mniClearUserRows");
+    connect(clearUser, &QAction::triggered, this, &UsersPage::ClearRowsOfCurrentUser);
+    m_lvwItems->addAction(clearUser);
     layout->addWidget(m_lvwItems, 1);
 
     auto* buttonRow = new QHBoxLayout;
@@ -61,13 +94,18 @@ UsersPage::UsersPage(UsersPageHost host, Prompts& prompts, TfrmStatus& status)
     connect(refresh, &QPushButton::clicked, this, [this] { m_host.refresh(); });
     connect(clear, &QPushButton::clicked, this, &UsersPage::ClearSelectedConnections);
     connect(clearAll, &QPushButton::clicked, this, &UsersPage::ClearAllConnections);
+    QPushButton* exportRows = Button("E&xport...", "cmdExport", "Export the shown rows", this);
+    connect(exportRows, &QPushButton::clicked, this, &UsersPage::ExportShownRows);
+    buttonRow->addWidget(exportRows);
     buttonRow->addStretch(1);
     buttonRow->addWidget(refresh);
     buttonRow->addWidget(clear);
     buttonRow->addWidget(clearAll);
     layout->addLayout(buttonRow);
 
-    setTabOrder(m_lvwItems, refresh);
+    setTabOrder(m_filterBar->Edit(), m_lvwItems);
+    setTabOrder(m_lvwItems, exportRows);
+    setTabOrder(exportRows, refresh);
     setTabOrder(refresh, clear);
     setTabOrder(clear, clearAll);
 }
@@ -75,6 +113,7 @@ UsersPage::UsersPage(UsersPageHost host, Prompts& prompts, TfrmStatus& status)
 void UsersPage::ClearRows() {
     m_lvwItems->setUpdatesEnabled(false);
     m_results->Clear();
+    emit rowCountsChanged(0, 0);
     m_sortColumn = -1;
     m_lvwItems->header()->setSortIndicator(-1, Qt::AscendingOrder);
     m_lvwItems->setUpdatesEnabled(true);
@@ -83,6 +122,7 @@ void UsersPage::ClearRows() {
 void UsersPage::ShowRows(std::vector<ResultRow> rows) {
     m_lvwItems->setUpdatesEnabled(false);
     m_results->SetRows(std::move(rows));
+    ApplyFilter();
     m_lvwItems->setUpdatesEnabled(true);
 }
 
@@ -97,10 +137,12 @@ void UsersPage::ClearSelectedConnections() {
         m_prompts.ShowMessage("Select User(s) to Clear");
         return;
     }
+    ClearingMark mark(m_clearing);
     try {
         // The count is read at every step; the list itself changes only at the refresh.
         for (int row = 0; row < m_results->rowCount(); ++row) {
-            if (!selection->isRowSelected(row, QModelIndex())) {
+            if (!selection->isRowSelected(row, QModelIndex()) ||
+                m_lvwItems->isRowHidden(row, QModelIndex())) {
                 continue;
             }
             const uint32_t id = ParseIdText(m_results->Rows()[row].cells[kColumnId]);
@@ -121,7 +163,14 @@ void UsersPage::ClearSelectedConnections() {
 }
 
 void UsersPage::ClearAllConnections() {
-    if (m_host.confirmClear() && !m_prompts.AskYesNo("Clear All Connections ?")) {
+    ClearingMark mark(m_clearing);
+    const int hidden = HiddenRowCount();
+    // Clear All clears every row; when the filter hides some, the question says so.
+    const std::string question =
+        hidden == 0 ? std::string("Clear All Connections ?")
+                    : "Clear All Connections ?\r\n\r\nThis includes " + std::to_string(hidden) +
+                          (hidden == 1 ? " connection" : " connections") + " the filter hides.";
+    if (m_host.confirmClear() && !m_prompts.AskYesNo(question)) {
         return;
     }
     m_status.ShowOver(window());
@@ -145,6 +194,90 @@ void UsersPage::ClearAllConnections() {
     m_status.hide();
 }
 
+std::vector<ResultRow> UsersPage::ShownRows() const {
+    std::vector<ResultRow> shown;
+    for (int row = 0; row < m_results->rowCount(); ++row) {
+        if (!m_lvwItems->isRowHidden(row, QModelIndex())) {
+            shown.push_back(m_results->Rows()[row]);
+        }
+    }
+    return shown;
+}
+
+void UsersPage::ApplyFilter() {
+    const RowFilter filter = m_filterBar->Filter();
+    for (int row = 0; row < m_results->rowCount(); ++row) {
+        m_lvwItems->setRowHidden(row, QModelIndex(), !filter.Matches(m_results->Rows()[row]));
+    }
+    emit rowCountsChanged(m_results->rowCount(), m_results->rowCount() - HiddenRowCount());
+}
+
+int UsersPage::HiddenRowCount() const {
+    int hidden = 0;
+    for (int row = 0; row < m_results->rowCount(); ++row) {
+        hidden += m_lvwItems->isRowHidden(row, QModelIndex()) ? 1 : 0;
+    }
+    return hidden;
+}
+
+void UsersPage::ClearRowsOfCurrentUser() {
+    const QModelIndex current = m_lvwItems->currentIndex();
+    if (!current.isValid() || m_lvwItems->isRowHidden(current.row(), QModelIndex())) {
+        m_prompts.Beep();
+        m_prompts.ShowMessage("Select User(s) to Clear");
+        return;
+    }
+    ClearingMark mark(m_clearing);
+    const std::string user = m_results->Rows()[current.row()].cells[kColumnUserName];
+    std::vector<uint32_t> ids;
+    for (int row = 0; row < m_results->rowCount(); ++row) {
+        const ResultRow& shown = m_results->Rows()[row];
+        if (!m_lvwItems->isRowHidden(row, QModelIndex()) && shown.cells[kColumnUserName] == user) {
+            ids.push_back(ParseIdText(shown.cells[kColumnId]));
+        }
+    }
+    if (m_host.confirmClear() &&
+        !m_prompts.AskYesNo("Clear " + std::to_string(ids.size()) +
+                            (ids.size() == 1 ? " Connection" : " Connections") + " of " + user +
+                            "?")) {
+        return;
+    }
+    try {
+        for (const uint32_t id : ids) {
+            const std::string error = m_host.closeConnection(id);
+            if (!error.empty()) {
+                m_prompts.ShowError(error);
+            }
+        }
+    } catch (const std::exception& e) {
+        m_prompts.ShowError(e.what());
+        return;
+    }
+    m_host.refresh();
+}
+
+void UsersPage::SetExportFileChooser(std::function<QString()> chooser) {
+    m_chooseExportFile = std::move(chooser);
+}
+
+void UsersPage::ExportShownRows() {
+    const QString name = m_chooseExportFile();
+    if (name.isEmpty()) {
+        return;
+    }
+    const std::vector<ResultRow> shown = ShownRows();
+    const std::string text =
+        name.endsWith(".json", Qt::CaseInsensitive) ? RowsJson(shown) : RowsCsv(shown);
+    QFile file(name);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(text.data(), static_cast<qint64>(text.size())) !=
+            static_cast<qint64>(text.size()) ||
+        !file.flush()) {
+        m_prompts.ShowError("Cannot write " + name.toStdString() + "\r\n" +
+                            file.errorString().toStdString());
+    }
+}
+
 void UsersPage::lvwItemsColumnClick(int column) {
     if (column == m_sortColumn) {
         m_sortAscending = !m_sortAscending;
@@ -152,6 +285,7 @@ void UsersPage::lvwItemsColumnClick(int column) {
         m_sortColumn = column;
     }
     m_results->SortByColumn(column, m_sortAscending);
+    ApplyFilter();
     m_lvwItems->header()->setSortIndicator(
         column, m_sortAscending ? Qt::AscendingOrder : Qt::DescendingOrder);
 }

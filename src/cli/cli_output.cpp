@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -78,6 +79,10 @@ size_t Width(const std::string& text) {
 void WriteRows(std::ostream& out, const TPellquinRequest& request, bool serverRelative,
                CliOptions::Format format) {
     std::vector<ResultRow> rows = MakeResultRows(request, serverRelative);
+    for (size_t i = 0; i < rows.size(); ++i) {
+        rows[i].cells[kColumnId] = std::to_string(request.Items[i].Id);
+        rows[i].cells[kColumnLocks] = std::to_string(request.Items[i].NumLocks);
+    }
     switch (format) {
         case CliOptions::Format::Json: {
             out << "[";
@@ -130,6 +135,78 @@ void WriteRows(std::ostream& out, const TPellquinRequest& request, bool serverRe
             }
             break;
         }
+    }
+}
+
+void WriteCheckedPaths(std::ostream& out, const std::vector<CheckedPath>& checks,
+                       bool serverRelative, CliOptions::Format format) {
+    if (checks.size() == 1) {
+        WriteRows(out, checks[0].request, serverRelative, format);
+        return;
+    }
+    // Each path's rows are written by WriteRows and then tagged, so the cells read the same
+    // with one path as with several.
+    bool first = true;
+    if (format == CliOptions::Format::Json) {
+        out << "[";
+    } else if (format == CliOptions::Format::Csv) {
+        out << "Path," << [] {
+            std::ostringstream header;
+            WriteRows(header, TPellquinRequest(), false, CliOptions::Format::Csv);
+            return header.str();
+        }();
+    }
+    for (const CheckedPath& check : checks) {
+        if (!check.request.ErrorText.empty()) {
+            continue;
+        }
+        std::ostringstream part;
+        WriteRows(part, check.request, serverRelative, format);
+        std::string text = part.str();
+        std::istringstream lines(text);
+        std::string line;
+        switch (format) {
+            case CliOptions::Format::Json:
+                // WriteRows puts each object on a line of its own that starts with " {".
+                while (std::getline(lines, line)) {
+                    if (line.compare(0, 2, " {") == 0) {
+                        out << (first ? "\n" : ",\n") << " {\"path\": " << JsonString(check.path)
+                            << ", "
+                            << line.substr(
+                                   2, line.back() == ',' ? line.size() - 3 : std::string::npos);
+                        first = false;
+                    }
+                }
+                break;
+            case CliOptions::Format::Csv: {
+                // Rows end with CR LF and quoted fields may hold line breaks, so rows are
+                // split at CR LF outside quotes; the first row is the header.
+                const std::string tag = CsvField(check.path) + ",";
+                bool quoted = false;
+                bool header = true;
+                size_t start = 0;
+                for (size_t i = 0; i < text.size(); ++i) {
+                    if (text[i] == '"') {
+                        quoted = !quoted;
+                    } else if (!quoted && text.compare(i, 2, "\r\n") == 0) {
+                        if (!header) {
+                            out << tag << text.substr(start, i + 2 - start);
+                        }
+                        header = false;
+                        start = i + 2;
+                        ++i;
+                    }
+                }
+                break;
+            }
+            case CliOptions::Format::Table:
+                out << (first ? "" : "\n") << check.path << ":\n" << text;
+                first = false;
+                break;
+        }
+    }
+    if (format == CliOptions::Format::Json) {
+        out << (first ? "]\n" : "\n]\n");
     }
 }
 

@@ -5,10 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "cli/cli_commands.h"
+#include "cli/cli_engine.h"
 #include "cli/cli_options.h"
-#include "cli/cli_output.h"
 #include "platform/net_file_api.h"
 #include "platform/system_info.h"
+#include "platform/terminal.h"
 #include "platform/universal_names.h"
 #include "query/mod_pq.h"
 #include "query/service_client.h"
@@ -16,21 +18,14 @@
 
 namespace {
 
-// Exit status when the query service declined the request or did not answer its handshake.
-constexpr int kExitServiceDeclined = 3;
-constexpr const char* kServiceDeclined =
-    "the Pellquin service declined the request or did not answer (nothing was listed or closed)";
-
-// The engine's texts use CR LF between lines, as the desktop shows them; a terminal wants LF.
-std::string ForTerminal(std::string text) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-            continue;
-        }
-        out += text[i];
+// Asks on the terminal; only "y" or "yes" goes on.
+bool AskOnTerminal(const std::string& question) {
+    std::cerr << question << " [y/N] " << std::flush;
+    std::string answer;
+    if (!std::getline(std::cin, answer)) {
+        return false;
     }
-    return out;
+    return answer == "y" || answer == "Y" || answer == "yes" || answer == "Yes";
 }
 
 }  // namespace
@@ -62,46 +57,24 @@ int main(int argc, char** argv) {
     TmodPQ modPQ(
         std::move(netFiles), MakeUniversalNames(), MakeSystemInfo(),
         std::make_unique<ServiceClient>(MakeSystemInfo(), std::make_unique<TcpTransport>()));
+    ModPqCliEngine engine(modPQ, options.tryDirect, options.tryService);
+    const std::unique_ptr<PollClock> clock = MakeSteadyPollClock();
 
-    try {
-        if (options.command == CliOptions::Command::Check) {
-            TPellquinRequest request;
-            request.ClientPath = request.Path = options.path;
-            request.RequestKind = REQUEST_QUERY;
-            modPQ.QueryOpenFiles(request, options.tryDirect, options.tryService);
-            if (!request.ErrorText.empty()) {
-                std::cerr << ForTerminal(request.ErrorText) << "\n";
-                return 1;
+    switch (options.command) {
+        case CliOptions::Command::Check:
+            if (options.watch) {
+                // Until interrupted: the default action of SIGINT ends the program.
+                return RunWatch(
+                    options, engine, *clock, StdoutIsTerminal(), [] { return true; }, std::cout,
+                    std::cerr);
             }
-            if (request.ServiceDeclined) {
-                // Nothing came back, but not because nothing is open.
-                std::cerr << "pellquin-cli: " << kServiceDeclined << "\n";
-                return kExitServiceDeclined;
-            }
-            WriteRows(std::cout, request, options.serverRelative, options.format);
-            return 0;
-        }
-        int status = 0;
-        for (const uint32_t id : options.ids) {
-            TPellquinRequest request;
-            request.ClientPath = request.Path = options.path;
-            request.RequestKind = REQUEST_CLOSE;
-            request.FileId = id;
-            modPQ.CloseOpenFile(request, options.tryDirect, options.tryService);
-            if (!request.ErrorText.empty()) {
-                std::cerr << static_cast<int32_t>(id) << ": " << ForTerminal(request.ErrorText)
-                          << "\n";
-                status = 1;
-            } else if (request.ServiceDeclined) {
-                std::cerr << static_cast<int32_t>(id) << ": " << kServiceDeclined << "\n";
-                status = kExitServiceDeclined;
-            } else {
-                std::cout << "closed " << static_cast<int32_t>(id) << "\n";
-            }
-        }
-        return status;
-    } catch (const ServiceReplyError& failure) {
-        std::cerr << failure.what() << "\n";
-        return 1;
+            return RunCheck(options, engine, std::cout, std::cerr);
+        case CliOptions::Command::Close:
+            return RunClose(options, engine, StdinIsTerminal() ? Confirm(AskOnTerminal) : Confirm(),
+                            std::cout, std::cerr);
+        case CliOptions::Command::Wait:
+            return RunWait(options, engine, *clock, std::cout, std::cerr);
+        default:
+            return 2;
     }
 }

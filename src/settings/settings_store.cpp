@@ -119,6 +119,22 @@ void SettingsStore::SaveOptions(const OptionsState& options) {
     }
 }
 
+void SettingsStore::LoadAutoRefresh(int32_t& seconds) {
+    RegistryKey key(m_registry);
+    key.Create(RegistryRoot::CurrentUser, SubkeyPath("Options"), kKeyAllAccess);
+    int32_t value = 0;
+    if (ReadRegistryInteger(key, "AutoRefresh", &value) == kRegSuccess && value >= 0 &&
+        value <= 3600) {
+        seconds = value;
+    }
+}
+
+void SettingsStore::SaveAutoRefresh(int32_t seconds) {
+    RegistryKey key(m_registry);
+    key.Create(RegistryRoot::CurrentUser, SubkeyPath("Options"), kKeyAllAccess);
+    WriteRegistryInteger(key, "AutoRefresh", seconds);
+}
+
 void SettingsStore::LoadDefaults(DefaultsState& defaults) {
     RegistryKey key(m_registry);
     key.Create(RegistryRoot::CurrentUser, SubkeyPath("Defaults"), kKeyAllAccess);

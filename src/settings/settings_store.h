@@ -54,6 +54,11 @@ public:
     void SavePickList(const std::vector<std::string>& pickList);
     void SaveDefaults(const DefaultsState& defaults);
 
+    // The auto refresh interval in seconds, 0 for off, beside the options ("AutoRefresh").
+    // Load leaves `seconds` as it is when the value is missing or out of 0..3600.
+    void LoadAutoRefresh(int32_t& seconds);
+    void SaveAutoRefresh(int32_t seconds);
+
 private:
     Registry& m_registry;
 };

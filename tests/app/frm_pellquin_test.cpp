@@ -5,11 +5,13 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
@@ -20,6 +22,7 @@
 #include <memory>
 #include <stdexcept>
 
+#include "app/auto_refresh.h"
 #include "app/frm_status.h"
 #include "fake_net_file_api.h"
 #include "fake_path_probe.h"
@@ -647,6 +650,64 @@ private slots:
         QCOMPARE(thrown, message);
         QCOMPARE(QApplication::topLevelWidgets().size(), before.size());
         QCOMPARE(m_prompts->shown, std::vector<std::string>());
+    }
+
+    // The status bar counts the rows and the shown ones; the filter box narrows as one types.
+    void statusBarCountsRowsAndShownRows() {
+        CheckShare({Entry(7, "D:\\Data\\q1.xls", 1, "alice"), Entry(8), Entry(9)});
+        auto* count = Find<QLabel>("lblRowCount");
+        QCOMPARE(count->text(), QString("3 rows"));
+        QTest::keyClicks(Find<QLineEdit>("txtFilter"), "ALICE");
+        QCOMPARE(count->text(), QString("1 of 3 rows shown"));
+        QCOMPARE(m_window->statusBar()->currentMessage(), QString("Finished"));
+        Find<QAction>("CopyResultstoClipboard1")->trigger();
+        QCOMPARE(QApplication::clipboard()->text(),
+                 QString("7\t\\\\srv\\data\\q1.xls\talice\t0\tR\r\n"));
+    }
+
+    // Auto refresh follows its option and Set As Default; a tick refreshes the Users page but
+    // not while a clear asks its questions or another page is shown.
+    void autoRefreshFollowsItsOptionAndPausesDuringAClear() {
+        auto* refresh = m_window->findChild<AutoRefresh*>("autoRefresh");
+        QVERIFY(refresh != nullptr);
+        QVERIFY(!refresh->IsActive());
+        Find<QSpinBox>("spnAutoRefresh")->setValue(5);
+        Find<QCheckBox>("chkAutoRefresh")->setChecked(true);
+        QVERIFY(refresh->IsActive());
+        Click("cmdSetDefault");
+        QCOMPARE(m_registry->GetDword(RegistryRoot::CurrentUser, kOptionsKey, "AutoRefresh"),
+                 std::optional<uint32_t>(5));
+
+        CheckShare({Entry(7), Entry(8)});
+        size_t enumerations = m_net->enumCalls.size();
+        Serve({Entry(7)});
+        refresh->Tick();
+        QCOMPARE(m_net->enumCalls.size(), enumerations + 1);
+        QCOMPARE(Column(0), QStringList({"7"}));
+
+        // Ticks while Clear All asks and while it closes change nothing.
+        Serve({Entry(7)});
+        enumerations = m_net->enumCalls.size();
+        std::vector<size_t> seenDuringClear;
+        m_prompts->onShow = [&](const std::string&) {
+            refresh->Tick();
+            seenDuringClear.push_back(m_net->enumCalls.size());
+        };
+        Click("cmdClearAll");
+        QCOMPARE(seenDuringClear, std::vector<size_t>{enumerations});
+        QCOMPARE(ClosedIds(), std::vector<uint32_t>{7});
+        m_prompts->onShow = nullptr;
+
+        Pages()->setCurrentIndex(3);
+        enumerations = m_net->enumCalls.size();
+        refresh->Tick();
+        QCOMPARE(m_net->enumCalls.size(), enumerations);
+
+        Find<QCheckBox>("chkAutoRefresh")->setChecked(false);
+        QVERIFY(!refresh->IsActive());
+        m_window->LoadOptions();
+        QVERIFY(refresh->IsActive());
+        QCOMPARE(Find<QSpinBox>("spnAutoRefresh")->value(), 5);
     }
 };
 

@@ -36,6 +36,36 @@ TEST(CliOptions, AcceptedLines) {
     EXPECT_EQ(d.path, "--odd-name");
 }
 
+TEST(CliOptions, SelectionsWaitsAndWatches) {
+    CliOptions check;
+    ASSERT_EQ(ParseCliOptions({"check", "--user", "ann", "a", "--user", "CORP\\ben", "--match",
+                               ".xls", "//b/e", "--watch", "0.25"},
+                              &check),
+              "");
+    EXPECT_EQ(check.paths, (std::vector<std::string>{"a", "//b/e"}));
+    EXPECT_EQ(check.path, "a");
+    EXPECT_EQ(check.users, (std::vector<std::string>{"ann", "CORP\\ben"}));
+    EXPECT_EQ(check.match, ".xls");
+    EXPECT_EQ(check.watch, std::chrono::milliseconds(250));
+
+    CliOptions close;
+    ASSERT_EQ(ParseCliOptions({"close", "-y", "--all", "\\\\srv\\d"}, &close), "");
+    EXPECT_TRUE(close.closeAll && close.yes && close.ClosesBySelection());
+    EXPECT_TRUE(close.ids.empty());
+    CliOptions byId;
+    ASSERT_EQ(ParseCliOptions({"close", "p", "-5", "-"}, &byId), "'-' is not an open-file id");
+
+    CliOptions wait;
+    ASSERT_EQ(ParseCliOptions({"wait", "--timeout", "0", "p"}, &wait), "");
+    EXPECT_EQ(wait.command, CliOptions::Command::Wait);
+    EXPECT_EQ(wait.timeout, std::chrono::milliseconds(0));
+    EXPECT_EQ(wait.interval, std::chrono::seconds(2));
+    CliOptions forEver;
+    ASSERT_EQ(ParseCliOptions({"wait", "--interval", "600", "p"}, &forEver), "");
+    EXPECT_FALSE(forEver.timeout.has_value());
+    EXPECT_EQ(forEver.interval, std::chrono::minutes(10));
+}
+
 // --version answers without a command, and also after other options, like --help.
 TEST(CliOptions, VersionNeedsNoCommand) {
     for (const auto& line : std::vector<std::vector<std::string>>{
@@ -48,10 +78,9 @@ TEST(CliOptions, VersionNeedsNoCommand) {
 
 TEST(CliOptions, UsageErrorsSayWhatIsWrong) {
     const std::pair<std::vector<std::string>, const char*> cases[] = {
-        {{}, "no command given: use check or close"},
-        {{"list", "x"}, "unknown command 'list': use check or close"},
-        {{"check"}, "check takes exactly one path"},
-        {{"check", "a", "b"}, "check takes exactly one path"},
+        {{}, "no command given: use check, close or wait"},
+        {{"list", "x"}, "unknown command 'list': use check, close or wait"},
+        {{"check"}, "check takes at least one path"},
         {{"check", ""}, "the path is empty"},
         {{"close", "x"}, "close takes a path and at least one id"},
         {{"close", "x", "12a"}, "'12a' is not an open-file id"},
@@ -61,6 +90,33 @@ TEST(CliOptions, UsageErrorsSayWhatIsWrong) {
         {{"check", "x", "--mechanism"}, "--mechanism needs a value: direct, service or both"},
         {{"--credentials"}, "--credentials needs a file name"},
         {{"--verbose", "check", "x"}, "unknown option '--verbose'"},
+        {{"-x", "check", "p"}, "unknown option '-x'"},
+        {{"check", "p", "-x"}, "unknown option '-x'"},
+        {{"--json", "--csv", "check", "p"}, "--json and --csv cannot be used together"},
+        {{"--csv", "check", "p", "--json"}, "--json and --csv cannot be used together"},
+        {{"check", "a", ""}, "the path is empty"},
+        {{"check", "--user"}, "--user needs a user name"},
+        {{"check", "--user", "", "p"}, "--user needs a user name"},
+        {{"check", "--match", "", "p"}, "--match needs a text"},
+        {{"check", "--watch", "0", "p"}, "--watch needs more than 0 seconds"},
+        {{"check", "--watch", "-1", "p"}, "--watch needs a number of seconds (at most 604800)"},
+        {{"check", "--watch", "1s", "p"}, "--watch needs a number of seconds (at most 604800)"},
+        {{"check", "--watch", "nan", "p"}, "--watch needs a number of seconds (at most 604800)"},
+        {{"wait", "--timeout", "604801", "p"},
+         "--timeout needs a number of seconds (at most 604800)"},
+        {{"wait", "--interval", "0", "p"}, "--interval needs more than 0 seconds"},
+        {{"wait", "p", "q"}, "wait takes exactly one path"},
+        {{"wait"}, "wait takes exactly one path"},
+        {{"close", "--user", "ann", "p", "5"},
+         "close --user, --match or --all takes one path and no ids"},
+        {{"close", "--all", "--user", "ann", "p"},
+         "close --all closes every handle: leave out --user and --match"},
+        {{"check", "--timeout", "5", "p"}, "--timeout is for wait"},
+        {{"close", "--interval", "5", "p", "1"}, "--interval is for wait"},
+        {{"wait", "--watch", "5", "p"}, "--watch is for check"},
+        {{"check", "--all", "p"}, "--all is for close"},
+        {{"wait", "--yes", "p"}, "--yes is for close"},
+        {{"close", "p", "-x"}, "unknown option '-x'"},
     };
     for (const auto& [args, message] : cases) {
         CliOptions o;

@@ -34,15 +34,15 @@ std::string Write(const TPellquinRequest& request, bool serverRelative, CliOptio
 
 TEST(CliOutput, TableAlignsColumnsByCharacters) {
     EXPECT_EQ(Write(TwoRows(), false, CliOptions::Format::Table),
-              "         ID  File Name                   User Name  # Locks  Permissions\n"
-              "-2147483648  \\\\srv\\data\\Grüße, \"q1\".txt  pquser           0  RW\n"
-              "          7  \\\\srv\\data\\b                x                2  R\n");
+              "        ID  File Name                   User Name  # Locks  Permissions\n"
+              "2147483648  \\\\srv\\data\\Grüße, \"q1\".txt  pquser           0  RW\n"
+              "         7  \\\\srv\\data\\b                x                2  R\n");
 }
 
 TEST(CliOutput, CsvQuotesWhatNeedsIt) {
     EXPECT_EQ(Write(TwoRows(), true, CliOptions::Format::Csv),
               "ID,File Name,User Name,# Locks,Permissions\r\n"
-              "-2147483648,\"C:\\srv\\data\\Grüße, \"\"q1\"\".txt\",pquser,0,RW\r\n"
+              "2147483648,\"C:\\srv\\data\\Grüße, \"\"q1\"\".txt\",pquser,0,RW\r\n"
               "7,C:\\srv\\data\\b,x,2,R\r\n");
 }
 

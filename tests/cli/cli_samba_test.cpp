@@ -8,8 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <fstream>
+#include <future>
 #include <regex>
+#include <sstream>
 #include <thread>
 
 #include "file_holder.h"
@@ -101,7 +105,115 @@ TEST_F(CliAgainstSamba, FailuresGoToStderrWithTheSystemsTexts) {
 
     const auto usage = Cli({"check"});
     EXPECT_EQ(usage.exitCode, 2);
-    EXPECT_NE(usage.err.find("check takes exactly one path"), std::string::npos);
+    EXPECT_NE(usage.err.find("check takes at least one path"), std::string::npos);
+}
+
+// Two users hold files under reports/: the filters pick one user's rows, and closing that
+// user's handles leaves the other's open.
+TEST_F(CliAgainstSamba, UserAndMatchPickRowsAndCloseUserClosesOnlyThatUsersHandles) {
+    SambaSandbox sandbox("127.0.0.190");
+    ASSERT_TRUE(sandbox.ok()) << sandbox.error();
+    FileHolder user(sandbox, sandbox.userCredentials(), {"r:reports/q1.xls", "w:reports/q2.xls"});
+    ASSERT_TRUE(user.ok()) << user.error();
+    FileHolder admin(sandbox, sandbox.adminCredentials(), {"r:reports/q1.xls", "r:readme.txt"});
+    ASSERT_TRUE(admin.ok()) << admin.error();
+    const std::vector<std::string> asAdmin = {"--credentials", sandbox.adminCredentials(),
+                                              "--mechanism", "direct"};
+    auto cli = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), asAdmin.begin(), asAdmin.end());
+        return Cli(args);
+    };
+    const std::string reports = sandbox.uncRoot() + "\\reports";
+    // The CSV lines without their ids, the rows sorted (the server's order is its own).
+    auto lines = [](const std::string& text) {
+        std::vector<std::string> out;
+        std::istringstream in(text);
+        for (std::string line; std::getline(in, line);) {
+            out.push_back(out.empty() ? line : line.substr(line.find(',') + 1));
+        }
+        if (!out.empty()) {
+            std::sort(out.begin() + 1, out.end());
+        }
+        return out;
+    };
+
+    const auto byUser = cli({"--csv", "check", "--user", "PQUSER", reports});
+    ASSERT_EQ(byUser.exitCode, 0) << byUser.err;
+    EXPECT_EQ(lines(byUser.out),
+              (std::vector<std::string>{"ID,File Name,User Name,# Locks,Permissions\r",
+                                        reports + "\\q1.xls,pquser,0,R\r",
+                                        reports + "\\q2.xls,pquser,0,RW\r"}))
+        << byUser.out;
+    const auto byMatch = cli({"--csv", "check", "--match", "Q2", sandbox.uncRoot()});
+    ASSERT_EQ(byMatch.exitCode, 0) << byMatch.err;
+    EXPECT_EQ(lines(byMatch.out),
+              (std::vector<std::string>{"ID,File Name,User Name,# Locks,Permissions\r",
+                                        reports + "\\q2.xls,pquser,0,RW\r"}))
+        << byMatch.out;
+
+    // Off a terminal a bulk close needs --yes.
+    const auto unconfirmed = cli({"close", "--user", "pquser", reports});
+    EXPECT_EQ(unconfirmed.exitCode, 2) << unconfirmed.err;
+    EXPECT_EQ(user.probe(0), FileHolder::Probe::Open);
+
+    const auto closed = cli({"close", "--yes", "--user", "pquser", reports});
+    EXPECT_EQ(closed.exitCode, 0) << closed.err;
+    EXPECT_NE(closed.out.find("closed 2 of 2 handles"), std::string::npos) << closed.out;
+    EXPECT_EQ(user.probe(0), FileHolder::Probe::Closed);
+    EXPECT_EQ(user.probe(1), FileHolder::Probe::Closed);
+    EXPECT_EQ(admin.probe(0), FileHolder::Probe::Open);
+    EXPECT_EQ(admin.probe(1), FileHolder::Probe::Open);
+}
+
+// wait answers 1 while a handle stays open (listing it) and 0 once the holder lets go.
+TEST_F(CliAgainstSamba, WaitEndsWhenThePathIsFreeOrAtTheTimeout) {
+    SambaSandbox sandbox("127.0.0.191");
+    ASSERT_TRUE(sandbox.ok()) << sandbox.error();
+    FileHolder holder(sandbox, sandbox.userCredentials(), {"w:reports/q1.xls"});
+    ASSERT_TRUE(holder.ok()) << holder.error();
+    const std::string reports = sandbox.uncRoot() + "\\reports";
+    auto wait = [&](const std::string& timeout) {
+        return Cli({"--credentials", sandbox.adminCredentials(), "--mechanism", "direct", "wait",
+                    "--timeout", timeout, "--interval", "0.2", reports});
+    };
+
+    const auto timedOut = wait("0.5");
+    EXPECT_EQ(timedOut.exitCode, 1) << timedOut.err;
+    EXPECT_NE(timedOut.out.find("q1.xls"), std::string::npos) << timedOut.out;
+    EXPECT_NE(timedOut.err.find("still open under"), std::string::npos) << timedOut.err;
+
+    // The holder lets go while wait polls; wait then ends well before its time-out.
+    auto waiting = std::async(std::launch::async, [&] { return wait("300"); });
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    holder.release();
+    const auto freed = waiting.get();
+    EXPECT_EQ(freed.exitCode, 0) << freed.err;
+    EXPECT_EQ(freed.out, "");
+    EXPECT_EQ(wait("0").exitCode, 0);
+}
+
+// One call checks paths on two servers; each row names the path it was found under.
+TEST_F(CliAgainstSamba, SeveralPathsOnSeveralServersInOneCall) {
+    SambaSandbox first("127.0.0.192");
+    ASSERT_TRUE(first.ok()) << first.error();
+    SambaSandbox second("127.0.0.193");
+    ASSERT_TRUE(second.ok()) << second.error();
+    FileHolder a(first, first.userCredentials(), {"r:readme.txt"});
+    ASSERT_TRUE(a.ok()) << a.error();
+    FileHolder b(second, second.userCredentials(), {"r:reports/q2.xls"});
+    ASSERT_TRUE(b.ok()) << b.error();
+    // Both sandboxes have the same accounts and passwords.
+    const auto both = Cli({"--credentials", first.adminCredentials(), "--mechanism", "direct",
+                           "--json", "check", "//127.0.0.192/data", "//127.0.0.193/data"});
+    ASSERT_EQ(both.exitCode, 0) << both.err;
+    EXPECT_TRUE(std::regex_search(
+        both.out, std::regex(R"(\{"path": "//127.0.0.192/data", "id": \d+, "fileName": )"
+                             R"("//127.0.0.192/data/readme.txt")")))
+        << both.out;
+    EXPECT_TRUE(std::regex_search(
+        both.out, std::regex(R"(\{"path": "//127.0.0.193/data", "id": \d+, "fileName": )"
+                             R"("//127.0.0.193/data/reports/q2.xls")")))
+        << both.out;
 }
 
 // Address 127.0.0.16.

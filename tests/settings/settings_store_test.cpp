@@ -216,6 +216,32 @@ TEST_F(SettingsStoreTest, OptionValueTwoIsSavedBackAsOne) {
     EXPECT_EQ(StoredInteger("Options", "PromptOnClear"), 1);
 }
 
+TEST_F(SettingsStoreTest, AutoRefreshKeepsItsValueWhenTheStoredOneIsMissingOrOutOfRange) {
+    struct Case {
+        const char* name;
+        std::string values;
+        int32_t expected;
+    };
+    const Case cases[] = {
+        {"missing", "", 30},
+        {"off", "\"AutoRefresh\"=dword:00000000\r\n", 0},
+        {"an hour", "\"AutoRefresh\"=dword:00000e10\r\n", 3600},
+        {"too long", "\"AutoRefresh\"=dword:00000e11\r\n", 30},
+        {"negative", "\"AutoRefresh\"=dword:ffffffff\r\n", 30},
+        {"text", "\"AutoRefresh\"=\"5\"\r\n", 30},
+    };
+    for (const Case& c : cases) {
+        WriteHive(Hive(Section("Options") + c.values));
+        auto registry = MakeRegistry();
+        SettingsStore store(*registry);
+        int32_t seconds = 30;
+        store.LoadAutoRefresh(seconds);
+        EXPECT_EQ(seconds, c.expected) << c.name;
+    }
+    m_store->SaveAutoRefresh(90);
+    EXPECT_EQ(StoredInteger("Options", "AutoRefresh"), 90);
+}
+
 TEST_F(SettingsStoreTest, DefaultsStopAtTheFirstMissingValue) {
     struct Case {
         const char* name;

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "query/result_rows.h"
+
+namespace pellquin {
+
+// The rows a list shows, written as the command line writes a check: CSV with the captions as
+// the header line (RFC 4180 quoting, CR LF after every line) or a JSON array of objects with
+// id, fileName, userName, locks and permissions. Ids and lock counts are unsigned, as the
+// server reports them, whatever the list shows.
+std::string RowsCsv(const std::vector<ResultRow>& rows);
+std::string RowsJson(const std::vector<ResultRow>& rows);
+
+}  // namespace pellquin
