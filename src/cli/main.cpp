@@ -8,24 +8,20 @@
 #include "cli/cli_options.h"
 #include "cli/cli_output.h"
 #include "platform/net_file_api.h"
+#include "platform/smb_url.h"
 #include "platform/system_info.h"
 #include "platform/universal_names.h"
 #include "query/mod_pq.h"
 #include "query/service_client.h"
 #include "query/tcp_transport.h"
+#include "query/terminal_text.h"
 
 namespace {
 
-// The engine's texts use CR LF between lines, as the desktop shows them; a terminal wants LF.
-std::string ForTerminal(std::string text) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-            continue;
-        }
-        out += text[i];
-    }
-    return out;
+// Texts from servers and services are hostile: shown with their controls escaped, and the
+// engine's CR LF line breaks (as the desktop shows them) as a terminal's LF.
+std::string ForTerminal(const std::string& text) {
+    return pellquin::NeutralisedText(text, pellquin::TextUse::Message);
 }
 
 }  // namespace
@@ -36,7 +32,7 @@ int main(int argc, char** argv) {
     const std::string problem =
         ParseCliOptions(std::vector<std::string>(argv + 1, argv + argc), &options);
     if (!problem.empty()) {
-        std::cerr << "pellquin-cli: " << problem << "\n\n" << CliUsage();
+        std::cerr << "pellquin-cli: " << ForTerminal(problem) << "\n\n" << CliUsage();
         return 2;
     }
     if (options.command == CliOptions::Command::Help) {
@@ -48,14 +44,18 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    // File managers hand network folders over as smb:// URLs.
+    options.path = PathFromTypedText(options.path);
+
     std::string error;
     auto netFiles = MakeNetFileApi(NetCredentials{options.credentialsFile}, &error);
     if (!netFiles) {
-        std::cerr << "pellquin-cli: " << error << "\n";
+        std::cerr << "pellquin-cli: " << ForTerminal(error) << "\n";
         return 1;
     }
-    TmodPQ modPQ(std::move(netFiles), MakeUniversalNames(), MakeSystemInfo(),
-                 std::make_unique<ServiceClient>(MakeSystemInfo(), std::make_unique<TcpTransport>()));
+    TmodPQ modPQ(
+        std::move(netFiles), MakeUniversalNames(), MakeSystemInfo(),
+        std::make_unique<ServiceClient>(MakeSystemInfo(), std::make_unique<TcpTransport>()));
 
     try {
         if (options.command == CliOptions::Command::Check) {
@@ -87,7 +87,7 @@ int main(int argc, char** argv) {
         }
         return status;
     } catch (const ServiceReplyError& failure) {
-        std::cerr << failure.what() << "\n";
+        std::cerr << ForTerminal(failure.what()) << "\n";
         return 1;
     }
 }
