@@ -110,7 +110,7 @@ private slots:
         if (!test::SambaSandbox::CanRun(&reason)) {
             QSKIP(qPrintable("private Samba server: " + QString::fromStdString(reason)));
         }
-        test::SambaSandbox sandbox("127.0.0.101");
+        test::SambaSandbox sandbox("127.0.0.201");
         QVERIFY2(sandbox.ok(), sandbox.error().c_str());
         const std::string wrong = sandbox.dir() + "/wrong.credentials";
         {
@@ -145,6 +145,49 @@ private slots:
         QVERIFY2(shown.find("Does not appear") == std::string::npos, shown.c_str());
         QVERIFY2(shown.size() > expected.size() + 40,
                  shown.c_str());  // the query's own failure follows
+    }
+
+    // An smb:// URL, as a file manager passes a network folder, is checked as its UNC name,
+    // which the path box then shows and the pick list keeps.
+    void smbUrlInThePathBoxIsCheckedAndKeptAsItsUncName() {
+        std::string reason;
+        if (!test::SambaSandbox::CanRun(&reason)) {
+            QSKIP(qPrintable("private Samba server: " + QString::fromStdString(reason)));
+        }
+        test::SambaSandbox sandbox("127.0.0.202");
+        QVERIFY2(sandbox.ok(), sandbox.error().c_str());
+        test::FileHolder holder(sandbox, sandbox.userCredentials(),
+                                {"r:Projekte \xc3\x9c"
+                                 "bersicht/Caf\xc3\xa9 Z\xc3\xbcrich.txt",
+                                 "r:readme.txt"});
+        QVERIFY2(holder.ok(), holder.error().c_str());
+
+        std::string error;
+        auto netFiles = MakeNetFileApi(NetCredentials{sandbox.adminCredentials()}, &error);
+        QVERIFY2(netFiles != nullptr, error.c_str());
+        TmodPQ modPQ(
+            std::move(netFiles), MakeUniversalNames(), MakeSystemInfo(),
+            std::make_unique<ServiceClient>(MakeSystemInfo(), std::make_unique<TcpTransport>()));
+        test::FakeRegistry registry;
+        SettingsStore settings(registry);
+        auto probe = MakePathProbe(sandbox.userCredentials());
+        test::ScriptedPrompts prompts;
+        test::FakeWindowParts parts(prompts);
+        TfrmPellquin window(parts.Services(modPQ, settings, *probe));
+        window.show();
+        auto* path = window.findChild<QComboBox*>("cboFileName");
+        path->setEditText("smb://pquser@127.0.0.202/data/Projekte%20%C3%9Cbersicht/");
+        QTest::mouseClick(window.findChild<QPushButton*>("LMDButton4"), Qt::LeftButton);
+        QCOMPARE(prompts.shown, std::vector<std::string>());
+        const QString unc = QString::fromUtf8(
+            "\\\\127.0.0.202\\data\\Projekte \xc3\x9c"
+            "bersicht");
+        QCOMPARE(path->currentText(), unc);
+        QCOMPARE(path->itemText(0), unc);
+        auto* list = window.findChild<QTreeView*>("lvwItems");
+        QCOMPARE(list->model()->rowCount(), 1);
+        QCOMPARE(list->model()->index(0, 1).data().toString(),
+                 unc + QString::fromUtf8("\\Caf\xc3\xa9 Z\xc3\xbcrich.txt"));
     }
 };
 

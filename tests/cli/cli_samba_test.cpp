@@ -99,6 +99,26 @@ TEST_F(CliAgainstSamba, FailuresGoToStderrWithTheSystemsTexts) {
     EXPECT_NE(usage.err.find("check takes exactly one path"), std::string::npos);
 }
 
+// A file manager's smb:// URL is a UNC name: percent-decoded, the user dropped, and the rows
+// shown in UNC form. Address 127.0.0.203.
+TEST_F(CliAgainstSamba, SmbUrlsAreCheckedAsTheirUncNames) {
+    SambaSandbox sandbox("127.0.0.203");
+    ASSERT_TRUE(sandbox.ok()) << sandbox.error();
+    FileHolder holder(sandbox, sandbox.userCredentials(),
+                      {"r:Projekte Übersicht/Café Zürich.txt", "r:readme.txt"});
+    ASSERT_TRUE(holder.ok()) << holder.error();
+
+    const auto listed =
+        Cli({"--credentials", sandbox.adminCredentials(), "--mechanism", "direct", "--csv", "check",
+             "smb://pqadmin@127.0.0.203/data/Projekte%20%C3%9Cbersicht"});
+    ASSERT_EQ(listed.exitCode, 0) << listed.err;
+    EXPECT_NE(
+        listed.out.find(",\\\\127.0.0.203\\data\\Projekte Übersicht\\Café Zürich.txt,pquser,"),
+        std::string::npos)
+        << listed.out;
+    EXPECT_EQ(listed.out.find("readme"), std::string::npos) << listed.out;
+}
+
 // Address 127.0.0.16.
 TEST(CliSamba, ALogonFailureLeavesStdoutToTheResults) {
     std::string reason;
