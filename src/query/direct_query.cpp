@@ -46,6 +46,7 @@ bool EnumOpenFiles(TPellquinRequest& request, NetFileApi& netFiles, SystemInfo& 
             }
         }
         if (result == NET_OK) {
+            request.RowsBasePath = base == request.ServerPath ? std::string() : base;
             return true;
         }
     }

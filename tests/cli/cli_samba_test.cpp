@@ -1,12 +1,16 @@
 // pellquin-cli against private Samba servers: what an administrator's script sees, and a logon
 // failure, which libnetapi reports by printing to stdout.
+#include <sched.h>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <regex>
 
+#include "answer_in_child.h"
 #include "file_holder.h"
 #include "run_program.h"
 #include "samba_sandbox.h"
@@ -146,6 +150,59 @@ TEST(CliSamba, ALogonFailureLeavesStdoutToTheResults) {
     EXPECT_EQ(check.exitCode, 0) << check.err;
     EXPECT_EQ(check.out.rfind("ID,", 0), 0u) << check.out;
     EXPECT_NE(check.out.find("Café Zürich.txt"), std::string::npos) << check.out;
+}
+
+// A local path is listed against this machine's own Samba server, and the rows come back in
+// the local form the user typed (the server's "C:\..." form with --server-relative). "This
+// machine's server" listens on 127.0.0.1, so the test runs in a private network namespace of
+// its own where that address is free.
+TEST(CliSamba, ALocalPathListsThisMachinesServerInTheLocalForm) {
+    std::string reason;
+    if (!SambaSandbox::CanRun(&reason)) {
+        GTEST_SKIP() << "private Samba server: " << reason;
+    }
+    const std::string answer = test::AnswerInChild(
+        [] {
+            if (unshare(CLONE_NEWNET) != 0 ||
+                std::system("ip link set lo up >/dev/null 2>&1") != 0) {
+                return std::string("(no private network namespace)");
+            }
+            SambaSandbox sandbox("127.0.0.1");
+            if (!sandbox.ok()) {
+                return "(no server) " + sandbox.error();
+            }
+            FileHolder holder(sandbox, sandbox.userCredentials(),
+                              {"r:reports/q1.xls", "r:readme.txt", "r:rep/notes.txt"});
+            if (!holder.ok()) {
+                return "(no holder) " + holder.error();
+            }
+            const std::string folder = sandbox.shareDir() + "/reports";
+            const std::vector<std::string> check = {
+                PELLQUIN_CLI_PATH,          "--mechanism", "direct", "--credentials",
+                sandbox.adminCredentials(), "--csv"};
+            auto local = check;
+            local.insert(local.end(), {"check", folder});
+            auto server = check;
+            server.insert(server.end(), {"--server-relative", "check", folder});
+            const auto localRows = RunProgram(local);
+            const auto serverRows = RunProgram(server);
+            return folder + "\n" + localRows.out + "--\n" + serverRows.out + "--\n" +
+                   localRows.err + serverRows.err;
+        },
+        120);
+    if (answer.rfind("(no private network namespace)", 0) == 0) {
+        GTEST_SKIP() << answer;
+    }
+    const std::string folder = answer.substr(0, answer.find('\n'));
+    ASSERT_EQ(folder.rfind("/", 0), 0u) << answer;
+    std::string serverForm = "C:" + folder;
+    std::replace(serverForm.begin(), serverForm.end(), '/', '\\');
+    EXPECT_NE(answer.find("," + folder + "/q1.xls,pquser,0,R\r\n--\n"), std::string::npos)
+        << answer;
+    EXPECT_NE(answer.find("," + serverForm + "\\q1.xls,pquser,0,R\r\n--\n"), std::string::npos)
+        << answer;
+    EXPECT_EQ(answer.find("readme"), std::string::npos) << answer;
+    EXPECT_EQ(answer.find("notes"), std::string::npos) << answer;
 }
 
 }  // namespace
