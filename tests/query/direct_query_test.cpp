@@ -202,6 +202,26 @@ TEST_F(DirectQuery, LocalRowsAreNamedInTheUsersLocalForm) {
     }
 }
 
+// The base path is spelled as the server spells the names; where the server's paths carry
+// exact spellings, only an exact match is the same folder.
+TEST_F(DirectQuery, ServersSpellingAndExactNamesDecideTheRows) {
+    netFiles.shareFolders["data"] = "C:\\srv\\data";
+    netFiles.namesOnServer["REPORTS"] = "Reports";
+    for (const bool exact : {false, true}) {
+        netFiles.exactNames = exact;
+        netFiles.rounds = {
+            {NET_OK,
+             {Entry(1, "C:\\srv\\data\\Reports\\a"), Entry(2, "C:\\srv\\data\\reports\\b")}}};
+        TPellquinRequest request = ShareRequest();
+        request.Path = "REPORTS";
+        ASSERT_TRUE(QueryDirect(request, netFiles, system));
+        EXPECT_EQ(request.ServerPath, "C:\\srv\\data\\Reports");
+        const std::vector<uint32_t> expected =
+            exact ? std::vector<uint32_t>{1} : std::vector<uint32_t>{1, 2};
+        EXPECT_EQ(Ids(request), expected) << exact;
+    }
+}
+
 TEST_F(DirectQuery, DeniedShareLookupStopsBeforeTheListing) {
     netFiles.shareResult = 5;
     TPellquinRequest request = ShareRequest();
