@@ -53,9 +53,8 @@ int main(int argc, char** argv) {
         std::cerr << "pellquin-cli: " << ForTerminal(error) << "\n";
         return 1;
     }
-    TmodPQ modPQ(
-        std::move(netFiles), MakeUniversalNames(), MakeSystemInfo(),
-        std::make_unique<ServiceClient>(MakeSystemInfo(), std::make_unique<TcpTransport>()));
+    TmodPQ modPQ(std::move(netFiles), MakeUniversalNames(), MakeSystemInfo(),
+                 std::make_unique<ServiceClient>(MakeSystemInfo(), std::make_unique<TcpTransport>()));
 
     try {
         if (options.command == CliOptions::Command::Check) {
