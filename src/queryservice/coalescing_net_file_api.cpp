@@ -45,17 +45,6 @@ std::string CoalescingNetFileApi::ReportedBasePath(const std::optional<std::stri
     return m_inner->ReportedBasePath(server, basePath);
 }
 
-std::string CoalescingNetFileApi::NameOnServer(const std::string& server, const std::string& share,
-                                               const std::string& path) {
-    std::lock_guard<std::mutex> lock(m_callMutex);
-    return m_inner->NameOnServer(server, share, path);
-}
-
-bool CoalescingNetFileApi::ReportsExactNames(const std::optional<std::string>& server) {
-    std::lock_guard<std::mutex> lock(m_callMutex);
-    return m_inner->ReportsExactNames(server);
-}
-
 uint32_t CoalescingNetFileApi::FileClose(const std::optional<std::string>& server, uint32_t id) {
     std::lock_guard<std::mutex> lock(m_callMutex);
     return m_inner->FileClose(server, id);

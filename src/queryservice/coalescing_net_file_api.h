@@ -28,9 +28,9 @@ public:
                       uint32_t* resumeHandle, std::vector<OpenFileEntry>* entries) override;
     uint32_t FileClose(const std::optional<std::string>& server, uint32_t id) override;
     // The inner API's; it needs no network call.
-    std::string NameOnServer(const std::string& server, const std::string& share,
-                             const std::string& path) override;
-    bool ReportsExactNames(const std::optional<std::string>& server) override;
+    // NameOnServer and ReportsExactNames keep NetFileApi's answers (the path as typed,
+    // matched without regard to case): asking the server would queue each request behind
+    // the enumeration in flight, and the requests would no longer share the next one.
     std::string ReportedBasePath(const std::optional<std::string>& server,
                                  const std::string& basePath) override;
 
