@@ -16,8 +16,8 @@ std::optional<int> AnswerInformationOptions(const std::vector<std::string>& argu
                    "\n"
                    "Lists who holds files open under PATH on its file server (checked as soon\n"
                    "as the window opens) and closes those handles. PATH is a local path, a\n"
-                   "path on a mounted SMB share, or a UNC name (\\\\server\\share\\path or\n"
-                   "//server/share/path).\n"
+                   "path on a mounted SMB share, or a UNC name (\\\\server\\share\\path,\n"
+                   "//server/share/path or smb://server/share/path).\n"
                    "\n"
                    "Help pages: "
                 << helpFile() << "\n";

@@ -30,6 +30,7 @@
 #include "browser/busy_cursor.h"
 #include "browser/path_browser.h"
 #include "help/html_help_system.h"
+#include "platform/smb_url.h"
 #include "query/result_rows.h"
 #include "service/service_control_tab.h"
 #include "settings/constants.h"
@@ -301,14 +302,25 @@ void TfrmPellquin::CheckPath() {
     if (m_checking) {
         return;
     }
-    const std::string text = m_path->PathText();
+    // An smb:// URL (as file managers pass network folders) is shown and kept as its UNC name.
+    const std::string text = PathFromTypedText(m_path->PathText());
+    if (text != m_path->PathText()) {
+        m_path->SetPathText(text);
+    }
     if (text.empty()) {
         m_prompts.ShowError("Select a file, directory or drive to check");
         return;
     }
+    std::string doubt;
     if (!m_pathProbe.IsFile(text) && !m_pathProbe.IsDirectory(text)) {
-        m_prompts.ShowError(text + " Does not appear to be a valid file or directory");
-        return;
+        const ProbeDoubt why = m_pathProbe.LastDoubt();
+        if (why.kind == ProbeDoubt::Kind::None) {
+            m_prompts.ShowError(text + " Does not appear to be a valid file or directory");
+            return;
+        }
+        // The probe was not let in, which says nothing about the path: the query mechanisms
+        // may still answer (the service has its own rights), and a failure says why first.
+        doubt = ProbeDoubtText(text, why);
     }
     CheckingMark mark(m_checking);
     BusyCursor cursor;
@@ -336,7 +348,8 @@ void TfrmPellquin::CheckPath() {
     }
     if (!request.ErrorText.empty()) {
         cursor.Restore();
-        m_prompts.ShowError(request.ErrorText);
+        m_prompts.ShowError(doubt.empty() ? request.ErrorText
+                                          : doubt + "\r\n\r\n" + request.ErrorText);
         SetStatusText("Finished");
         return;
     }

@@ -1,6 +1,7 @@
 #include "cli/cli_engine.h"
 
 #include "query/service_exchange.h"
+#include "query/terminal_text.h"
 
 namespace pellquin {
 namespace {
@@ -41,14 +42,7 @@ void ModPqCliEngine::Close(TPellquinRequest& request) {
 }
 
 std::string ForTerminal(const std::string& text) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-            continue;
-        }
-        out += text[i];
-    }
-    return out;
+    return NeutralisedText(text, TextUse::Message);
 }
 
 }  // namespace pellquin

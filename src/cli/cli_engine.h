@@ -40,7 +40,8 @@ extern const char kServiceDeclinedText[];
 // The exit status of a failed request: 3 when the query service declined it, else 1.
 int FailureStatus(const TPellquinRequest& request);
 
-// The engine's texts use CR LF between lines, as the desktop shows them; a terminal wants LF.
+// Texts from servers and services are hostile: shown with their controls escaped, and the
+// engine's CR LF line breaks (as the desktop shows them) as a terminal's LF.
 std::string ForTerminal(const std::string& text);
 
 }  // namespace pellquin

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "query/result_rows.h"
+#include "query/terminal_text.h"
 
 namespace pellquin {
 namespace {
@@ -18,39 +19,6 @@ ResultRow HeaderRow() {
         header.cells[c] = ResultColumnCaption(c);
     }
     return header;
-}
-
-std::string JsonString(const std::string& text) {
-    std::string out = "\"";
-    for (const char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                if (c < 0x20) {
-                    char buffer[8];
-                    std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
-                    out += buffer;
-                } else {
-                    out += ch;
-                }
-        }
-    }
-    return out + "\"";
 }
 
 std::string CsvField(const std::string& text) {
@@ -89,11 +57,11 @@ void WriteRows(std::ostream& out, const TPellquinRequest& request, bool serverRe
             for (size_t i = 0; i < rows.size(); ++i) {
                 const TPellquinItem& item = request.Items[i];
                 out << (i ? ",\n " : "\n ") << "{\"id\": " << item.Id
-                    << ", \"fileName\": " << JsonString(rows[i].cells[kColumnFileName])
-                    << ", \"serverPathName\": " << JsonString(item.PathName)
-                    << ", \"userName\": " << JsonString(item.UserName)
+                    << ", \"fileName\": " << JsonQuoted(rows[i].cells[kColumnFileName])
+                    << ", \"serverPathName\": " << JsonQuoted(item.PathName)
+                    << ", \"userName\": " << JsonQuoted(item.UserName)
                     << ", \"locks\": " << item.NumLocks
-                    << ", \"permissions\": " << JsonString(rows[i].cells[kColumnPermissions])
+                    << ", \"permissions\": " << JsonQuoted(rows[i].cells[kColumnPermissions])
                     << ", \"permissionBits\": " << item.Permissions << "}";
             }
             out << (rows.empty() ? "]\n" : "\n]\n");
@@ -103,12 +71,18 @@ void WriteRows(std::ostream& out, const TPellquinRequest& request, bool serverRe
             rows.insert(rows.begin(), HeaderRow());
             for (const ResultRow& row : rows) {
                 for (int c = 0; c < kResultColumnCount; ++c) {
-                    out << (c ? "," : "") << CsvField(row.cells[c]);
+                    out << (c ? "," : "")
+                        << CsvField(NeutralisedText(row.cells[c], TextUse::CsvCell));
                 }
                 out << "\r\n";
             }
             break;
         case CliOptions::Format::Table: {
+            for (ResultRow& row : rows) {
+                for (std::string& cell : row.cells) {
+                    cell = NeutralisedText(cell, TextUse::TableCell);
+                }
+            }
             rows.insert(rows.begin(), HeaderRow());
             std::array<size_t, kResultColumnCount> widths{};
             for (const ResultRow& row : rows) {

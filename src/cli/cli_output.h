@@ -13,7 +13,10 @@ namespace pellquin {
 // line, a JSON array of objects, or CSV with a header line (RFC 4180 quoting). The cells and
 // captions are the desktop program's (MakeResultRows), in the server's order; file names are
 // client-relative unless `serverRelative`. Ids and lock counts read unsigned in every format,
-// as the server reports them (the desktop list shows ids signed).
+// as the server reports them (the desktop list shows ids signed). Texts from the server are
+// neutralised for a terminal (NeutralisedText; tabs stay in CSV cells) and JSON is always
+// valid UTF-8. CSV cells beginning with "=", "+", "-" or "@" are written as they are: the CSV
+// is for programs, which a prefix would mislead.
 void WriteRows(std::ostream& out, const TPellquinRequest& request, bool serverRelative,
                CliOptions::Format format);
 

@@ -9,12 +9,14 @@
 #include "cli/cli_engine.h"
 #include "cli/cli_options.h"
 #include "platform/net_file_api.h"
+#include "platform/smb_url.h"
 #include "platform/system_info.h"
 #include "platform/terminal.h"
 #include "platform/universal_names.h"
 #include "query/mod_pq.h"
 #include "query/service_client.h"
 #include "query/tcp_transport.h"
+#include "query/terminal_text.h"
 
 namespace {
 
@@ -36,7 +38,7 @@ int main(int argc, char** argv) {
     const std::string problem =
         ParseCliOptions(std::vector<std::string>(argv + 1, argv + argc), &options);
     if (!problem.empty()) {
-        std::cerr << "pellquin-cli: " << problem << "\n\n" << CliUsage();
+        std::cerr << "pellquin-cli: " << ForTerminal(problem) << "\n\n" << CliUsage();
         return 2;
     }
     if (options.command == CliOptions::Command::Help) {
@@ -48,10 +50,16 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    // File managers hand network folders over as smb:// URLs.
+    options.path = PathFromTypedText(options.path);
+    for (std::string& path : options.paths) {
+        path = PathFromTypedText(path);
+    }
+
     std::string error;
     auto netFiles = MakeNetFileApi(NetCredentials{options.credentialsFile}, &error);
     if (!netFiles) {
-        std::cerr << "pellquin-cli: " << error << "\n";
+        std::cerr << "pellquin-cli: " << ForTerminal(error) << "\n";
         return 1;
     }
     TmodPQ modPQ(

@@ -39,7 +39,8 @@ public:
     virtual bool IsDirectory(const std::string& path) = 0;
 
     // Calls `onEntry` for every entry of the directory `path`, "." and ".." included where
-    // the system reports them, in the order the system returns them. A directory that cannot
+    // the system reports them, in the order the system returns them (on Linux, name order in
+    // the locale's collation, as a Windows search returns them). A directory that cannot
     // be read (missing, no rights) reports nothing.
     virtual void List(const std::string& path,
                       const std::function<void(const DirectoryEntry&)>& onEntry) = 0;

@@ -2,6 +2,8 @@
 
 #include <sstream>
 
+#include "platform/smb_url.h"
+
 namespace pellquin {
 namespace {
 
@@ -78,10 +80,12 @@ std::optional<std::string> FromGvfs(const std::string& path) {
             continue;
         }
         const std::string key = item.substr(0, eq);
+        // GVfs percent-encodes the values of its mount names (",", "=", "%", blanks and
+        // every non-ASCII byte of the UTF-8 name). The folders below are the real names.
         if (key == "server") {
-            server = item.substr(eq + 1);
+            server = PercentDecoded(item.substr(eq + 1));
         } else if (key == "share") {
-            share = item.substr(eq + 1);
+            share = PercentDecoded(item.substr(eq + 1));
         }
     }
     if (server.empty() || share.empty()) {

@@ -52,6 +52,22 @@ public:
         return basePath;
     }
 
+    // `path` (below `share`, '\' separators) with each folder and file name spelled as the
+    // server itself has it, when the server resolves the path as typed (a case-insensitive
+    // share: "REPORTS" names the folder "Reports"); `path` unchanged when it does not exist
+    // there, cannot be looked at, or the server's spelling cannot be told. `server` is the
+    // bare name; empty: this machine.
+    virtual std::string NameOnServer(const std::string& /*server*/, const std::string& /*share*/,
+                                     const std::string& path) {
+        return path;
+    }
+
+    // Whether the paths `server` (nullopt: this machine) reports carry every name in its own
+    // exact spelling, so that only an exact match of the base path (after NameOnServer)
+    // names the same folder: Samba's, which may hold "Reports" and "reports" side by side.
+    // Windows servers filter by the base path themselves and ignore case.
+    virtual bool ReportsExactNames(const std::optional<std::string>& /*server*/) { return false; }
+
     // Closes one open-file handle. `server` is given as NetFileClose takes it: two
     // backslashes and the name, or nullopt for this machine.
     virtual uint32_t FileClose(const std::optional<std::string>& server, uint32_t id) = 0;

@@ -65,4 +65,19 @@ std::string RecyclingNetFileApi::ReportedBasePath(const std::optional<std::strin
     return m_inner ? m_inner->ReportedBasePath(server, basePath) : basePath;
 }
 
+std::string RecyclingNetFileApi::NameOnServer(const std::string& server, const std::string& share,
+                                              const std::string& path) {
+    if (!Ready(false)) {
+        return path;
+    }
+    return m_inner->NameOnServer(server, share, path);
+}
+
+bool RecyclingNetFileApi::ReportsExactNames(const std::optional<std::string>& server) {
+    if (!Ready(false)) {
+        return false;
+    }
+    return m_inner->ReportsExactNames(server);
+}
+
 }  // namespace pellquin

@@ -41,6 +41,9 @@ public:
     // The other calls come from one thread at a time.
     std::string ReportedBasePath(const std::optional<std::string>& server,
                                  const std::string& basePath) override;
+    std::string NameOnServer(const std::string& server, const std::string& share,
+                             const std::string& path) override;
+    bool ReportsExactNames(const std::optional<std::string>& server) override;
     uint32_t FileEnum(const std::optional<std::string>& server, const std::string& basePath,
                       uint32_t* resumeHandle, std::vector<OpenFileEntry>* entries) override;
     uint32_t ShareGetInfo(const std::string& server, const std::string& share,

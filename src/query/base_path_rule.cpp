@@ -9,12 +9,12 @@ char FoldAscii(char c) {
 
 }  // namespace
 
-bool PathIsAtOrBelow(const std::string& path, const std::string& basePath) {
+bool PathIsAtOrBelow(const std::string& path, const std::string& basePath, bool exactCase) {
     if (path.size() < basePath.size()) {
         return false;
     }
     for (size_t i = 0; i < basePath.size(); ++i) {
-        if (FoldAscii(path[i]) != FoldAscii(basePath[i])) {
+        if (exactCase ? path[i] != basePath[i] : FoldAscii(path[i]) != FoldAscii(basePath[i])) {
             return false;
         }
     }

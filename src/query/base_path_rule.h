@@ -9,6 +9,8 @@ namespace pellquin {
 // rest by their own tables, which we do not carry) and works on whole components, so
 // "C:\data\rep" matches "C:\data\rep" and "C:\data\rep\x" but not "C:\data\reports\x".
 // A base path ending in "\" matches everything below it; an empty one matches every path.
-bool PathIsAtOrBelow(const std::string& path, const std::string& basePath);
+// With `exactCase`, letters must match exactly: for servers whose paths carry the real
+// spelling of every name, where "Reports" and "reports" are different folders.
+bool PathIsAtOrBelow(const std::string& path, const std::string& basePath, bool exactCase = false);
 
 }  // namespace pellquin

@@ -31,6 +31,7 @@ bool EnumOpenFiles(TPellquinRequest& request, NetFileApi& netFiles, SystemInfo& 
         request.IsLocal == 1 ? std::nullopt : std::optional<std::string>(request.Server);
     // Some servers (Samba's) answer every open file whatever the base path they are given.
     const std::string base = netFiles.ReportedBasePath(server, request.ServerPath);
+    const bool exactCase = netFiles.ReportsExactNames(server);
     uint32_t resume = 0;
     std::vector<OpenFileEntry> entries;
     for (;;) {
@@ -41,11 +42,12 @@ bool EnumOpenFiles(TPellquinRequest& request, NetFileApi& netFiles, SystemInfo& 
             return false;
         }
         for (auto& entry : entries) {
-            if (PathIsAtOrBelow(entry.pathName, base)) {
+            if (PathIsAtOrBelow(entry.pathName, base, exactCase)) {
                 request.Items.push_back(ItemFromEntry(std::move(entry)));
             }
         }
         if (result == NET_OK) {
+            request.RowsBasePath = base == request.ServerPath ? std::string() : base;
             return true;
         }
     }

@@ -84,7 +84,12 @@ bool ResolveServerPath(TPellquinRequest& request, NetFileApi& netFiles, SystemIn
     if (folder.back() != '\\') {
         folder += '\\';
     }
-    request.ServerPath = folder + request.Path;
+    // The rows carry the server's spelling of the names; so must the base path they are
+    // matched against.
+    request.ServerPath =
+        folder + (request.Path.empty()
+                      ? request.Path
+                      : netFiles.NameOnServer(request.Server, request.Share, request.Path));
     return true;
 }
 

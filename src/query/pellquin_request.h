@@ -18,7 +18,11 @@ public:
     std::string ClientPath;  // the path as the user typed it; never changed by the engine
     std::string Path;        // in: the path; after resolution: below the share, or the local path
     std::string Share;
-    std::string ServerPath;            // base path in the server's own terms
+    std::string ServerPath;  // base path in the server's own terms
+    // ServerPath as the rows' PathName write it, where the server writes it otherwise (this
+    // machine's Samba: "C:\srv\data" for "/srv/data"); empty: ServerPath itself. Set by a
+    // successful direct listing; client-relative names replace this text.
+    std::string RowsBasePath;
     uint8_t RequestKind = 0;           // REQUEST_QUERY or REQUEST_CLOSE
     uint32_t FileId = 0;               // close only
     std::string Server;                // without leading backslashes; empty for a local path

@@ -63,14 +63,12 @@ std::string ClientRelativeName(const std::string& pathName, const std::string& s
     if (serverPath.empty()) {
         return pathName;
     }
-    std::string client = clientPath;
-    if (serverPath.back() == '\\' && (client.empty() || client.back() != '\\')) {
-        client += '\\';
-    }
     const bool slashStyle =
         clientPath.find('/') != std::string::npos && clientPath.find('\\') == std::string::npos;
-    if (slashStyle && !client.empty() && client.back() == '\\') {
-        client.back() = '/';
+    const char separator = slashStyle ? '/' : '\\';
+    std::string client = clientPath;
+    if (serverPath.back() == '\\' && (client.empty() || client.back() != separator)) {
+        client += separator;
     }
     std::string result;
     bool replaced = false;

@@ -31,9 +31,11 @@ std::vector<ResultRow> MakeResultRows(const TPellquinRequest& request, bool serv
         row.locks = static_cast<int32_t>(item.NumLocks);
         row.cells[kColumnId] = IdText(item.Id);
         row.cells[kColumnFileName] =
-            serverRelative
-                ? item.PathName
-                : ClientRelativeName(item.PathName, request.ServerPath, request.ClientPath);
+            serverRelative ? item.PathName
+                           : ClientRelativeName(item.PathName,
+                                                request.RowsBasePath.empty() ? request.ServerPath
+                                                                             : request.RowsBasePath,
+                                                request.ClientPath);
         row.cells[kColumnUserName] = item.UserName;
         row.cells[kColumnLocks] = std::to_string(row.locks);
         row.cells[kColumnPermissions] = PermissionLetters(item.Permissions);

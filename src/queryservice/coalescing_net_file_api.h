@@ -29,6 +29,9 @@ public:
     uint32_t FileClose(const std::optional<std::string>& server, uint32_t id) override;
     // The inner API's; it makes no network call, and the inner API must allow it while another
     // thread's call runs (requests ask for it while the next enumeration is under way).
+    // NameOnServer and ReportsExactNames keep NetFileApi's answers (the path as typed,
+    // matched without regard to case): asking the server would queue each request behind
+    // the enumeration in flight, and the requests would no longer share the next one.
     std::string ReportedBasePath(const std::optional<std::string>& server,
                                  const std::string& basePath) override;
 

@@ -38,4 +38,14 @@ uint32_t OwnServerNetFileApi::FileClose(const std::optional<std::string>& /*serv
     return m_inner->FileClose(own, id);
 }
 
+std::string OwnServerNetFileApi::NameOnServer(const std::string& /*server*/,
+                                              const std::string& share, const std::string& path) {
+    return m_inner->NameOnServer(m_server, share, path);
+}
+
+bool OwnServerNetFileApi::ReportsExactNames(const std::optional<std::string>& /*server*/) {
+    return m_inner->ReportsExactNames(m_server.empty() ? std::nullopt
+                                                       : std::optional<std::string>(m_server));
+}
+
 }  // namespace pellquin

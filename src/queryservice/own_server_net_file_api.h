@@ -21,6 +21,9 @@ public:
                       uint32_t* resumeHandle, std::vector<OpenFileEntry>* entries) override;
     std::string ReportedBasePath(const std::optional<std::string>& server,
                                  const std::string& basePath) override;
+    std::string NameOnServer(const std::string& server, const std::string& share,
+                             const std::string& path) override;
+    bool ReportsExactNames(const std::optional<std::string>& server) override;
     uint32_t FileClose(const std::optional<std::string>& server, uint32_t id) override;
 
 private:

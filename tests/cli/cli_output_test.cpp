@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 namespace pellquin {
@@ -54,6 +55,32 @@ TEST(CliOutput, JsonCarriesTheUnsignedIdAndEscapes) {
         << json;
     EXPECT_NE(json.find("\"permissions\": \"R\", \"permissionBits\": 1}"), std::string::npos);
     EXPECT_EQ(Write(TPellquinRequest(), false, CliOptions::Format::Json), "[]\n");
+}
+
+TEST(CliOutput, HostileNamesCannotActOnTheTerminalOrForgeRows) {
+    TPellquinRequest request;
+    TPellquinItem item;
+    item.PathName = "C:\\x\x1b]0;owned\x07\nforged\xe2\x80\xae.txt";
+    item.UserName = "u\tv\x9b";
+    item.Id = 1;
+    request.Items = {item};
+    const std::string table = Write(request, true, CliOptions::Format::Table);
+    EXPECT_EQ(table.find('\x1b'), std::string::npos) << table;
+    EXPECT_NE(table.find("C:\\x\\x1B]0;owned\\x07\\x0Aforged\\u202E.txt  u\\x09v\\x9B"),
+              std::string::npos)
+        << table;
+    EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 2) << table;
+
+    const std::string csv = Write(request, true, CliOptions::Format::Csv);
+    EXPECT_NE(csv.find("\r\n1,C:\\x\\x1B]0;owned\\x07\\x0Aforged\\u202E.txt,u\tv\\x9B,0,\r\n"),
+              std::string::npos)
+        << csv;
+
+    const std::string json = Write(request, true, CliOptions::Format::Json);
+    EXPECT_NE(json.find("\"fileName\": \"C:\\\\x\\u001b]0;owned\\u0007\\nforged\\u202e.txt\""),
+              std::string::npos)
+        << json;
+    EXPECT_NE(json.find("\"userName\": \"u\\tv\\\\x9B\""), std::string::npos) << json;
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,12 +11,14 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <future>
 #include <regex>
 #include <sstream>
 #include <thread>
 
+#include "answer_in_child.h"
 #include "file_holder.h"
 #include "run_program.h"
 #include "samba_sandbox.h"
@@ -216,6 +219,26 @@ TEST_F(CliAgainstSamba, SeveralPathsOnSeveralServersInOneCall) {
         << both.out;
 }
 
+// A file manager's smb:// URL is a UNC name: percent-decoded, the user dropped, and the rows
+// shown in UNC form. Address 127.0.0.203.
+TEST_F(CliAgainstSamba, SmbUrlsAreCheckedAsTheirUncNames) {
+    SambaSandbox sandbox("127.0.0.203");
+    ASSERT_TRUE(sandbox.ok()) << sandbox.error();
+    FileHolder holder(sandbox, sandbox.userCredentials(),
+                      {"r:Projekte Übersicht/Café Zürich.txt", "r:readme.txt"});
+    ASSERT_TRUE(holder.ok()) << holder.error();
+
+    const auto listed =
+        Cli({"--credentials", sandbox.adminCredentials(), "--mechanism", "direct", "--csv", "check",
+             "smb://pqadmin@127.0.0.203/data/Projekte%20%C3%9Cbersicht"});
+    ASSERT_EQ(listed.exitCode, 0) << listed.err;
+    EXPECT_NE(
+        listed.out.find(",\\\\127.0.0.203\\data\\Projekte Übersicht\\Café Zürich.txt,pquser,"),
+        std::string::npos)
+        << listed.out;
+    EXPECT_EQ(listed.out.find("readme"), std::string::npos) << listed.out;
+}
+
 // Address 127.0.0.16.
 TEST(CliSamba, ALogonFailureLeavesStdoutToTheResults) {
     std::string reason;
@@ -287,6 +310,57 @@ TEST(CliService, ADecliningServiceIsNeitherNothingOpenNorAClose) {
     EXPECT_EQ(closing.exitCode, 3);
     EXPECT_EQ(closing.out.find("closed"), std::string::npos) << closing.out;
     EXPECT_NE(closing.err.find("7: "), std::string::npos) << closing.err;
+// A local path is listed against this machine's own Samba server, and the rows come back in
+// the local form the user typed (the server's "C:\..." form with --server-relative). "This
+// machine's server" listens on 127.0.0.1, so the test runs in a private network namespace of
+// its own where that address is free.
+TEST(CliSamba, ALocalPathListsThisMachinesServerInTheLocalForm) {
+    std::string reason;
+    if (!SambaSandbox::CanRun(&reason)) {
+        GTEST_SKIP() << "private Samba server: " << reason;
+    }
+    const std::string answer = test::AnswerInChild(
+        [] {
+            if (unshare(CLONE_NEWNET) != 0 ||
+                std::system("ip link set lo up >/dev/null 2>&1") != 0) {
+                return std::string("(no private network namespace)");
+            }
+            SambaSandbox sandbox("127.0.0.1");
+            if (!sandbox.ok()) {
+                return "(no server) " + sandbox.error();
+            }
+            FileHolder holder(sandbox, sandbox.userCredentials(),
+                              {"r:reports/q1.xls", "r:readme.txt", "r:rep/notes.txt"});
+            if (!holder.ok()) {
+                return "(no holder) " + holder.error();
+            }
+            const std::string folder = sandbox.shareDir() + "/reports";
+            const std::vector<std::string> check = {
+                PELLQUIN_CLI_PATH,          "--mechanism", "direct", "--credentials",
+                sandbox.adminCredentials(), "--csv"};
+            auto local = check;
+            local.insert(local.end(), {"check", folder});
+            auto server = check;
+            server.insert(server.end(), {"--server-relative", "check", folder});
+            const auto localRows = RunProgram(local);
+            const auto serverRows = RunProgram(server);
+            return folder + "\n" + localRows.out + "--\n" + serverRows.out + "--\n" +
+                   localRows.err + serverRows.err;
+        },
+        120);
+    if (answer.rfind("(no private network namespace)", 0) == 0) {
+        GTEST_SKIP() << answer;
+    }
+    const std::string folder = answer.substr(0, answer.find('\n'));
+    ASSERT_EQ(folder.rfind("/", 0), 0u) << answer;
+    std::string serverForm = "C:" + folder;
+    std::replace(serverForm.begin(), serverForm.end(), '/', '\\');
+    EXPECT_NE(answer.find("," + folder + "/q1.xls,pquser,0,R\r\n--\n"), std::string::npos)
+        << answer;
+    EXPECT_NE(answer.find("," + serverForm + "\\q1.xls,pquser,0,R\r\n--\n"), std::string::npos)
+        << answer;
+    EXPECT_EQ(answer.find("readme"), std::string::npos) << answer;
+    EXPECT_EQ(answer.find("notes"), std::string::npos) << answer;
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <iterator>
 #include <map>
 
+#include "answer_in_child.h"
 #include "platform/directory_lister.h"
 #include "platform/drive_mapper.h"
 #include "platform/drive_source.h"
@@ -84,6 +85,35 @@ TEST(DirectoryListerPosix, ListsEntriesWithSizesAndLocalTimes) {
         EXPECT_GE(file.creation.year, 2024);
     }
     EXPECT_TRUE(ListAll(*lister, dir.path() + "/missing").empty());
+}
+
+// A folder whose entries cannot be looked at (readable, not enterable): the directory
+// entries' own types, "." and ".." as folders; and the entries in name order, as a Windows
+// search returns them, not in the file system's order.
+TEST(DirectoryListerPosix, UsesEntryTypesWhereEntriesCannotBeStatedAndListsInNameOrder) {
+    TempDir dir;
+    ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+    const std::string locked = dir.path() + "/locked";
+    ASSERT_EQ(mkdir(locked.c_str(), 0755), 0);
+    for (const char* name : {"zeta", "Beta", "alpha", "delta", "Gamma"}) {
+        ASSERT_EQ(mkdir((locked + "/" + name).c_str(), 0755), 0);
+    }
+    std::ofstream(locked + "/file.txt") << "x";
+    ASSERT_EQ(chmod(locked.c_str(), 0744), 0);
+
+    const std::string answer = test::AnswerInChild([&locked] {
+        // Root may look at everything; the folder is unreadable to others only.
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) {
+            return std::string("(cannot drop root)");
+        }
+        auto lister = MakeDirectoryLister(std::string());
+        std::string seen;
+        lister->List(locked, [&seen](const DirectoryEntry& entry) {
+            seen += entry.name + (entry.directory ? "/ " : " ");
+        });
+        return seen;
+    });
+    EXPECT_EQ(answer, "./ ../ Beta/ Gamma/ alpha/ delta/ file.txt zeta/ ");
 }
 
 TEST(DirectoryListerPosix, ListsAShareOfTheSambaServerByItsUncPath) {

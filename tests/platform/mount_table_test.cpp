@@ -55,6 +55,13 @@ TEST(UncNameForMountedPath, MapsNetworkMountsAndLeavesTheRestLocal) {
         {"/run/user/1000/gvfs/smb-share:server=fs1,share=pub/dir/f.txt",
          "\\\\fs1\\pub\\dir\\f.txt"},
         {"/run/user/1000/gvfs/smb-share:domain=X,server=fs1,share=pub", "\\\\fs1\\pub"},
+        // The mount name's values are percent-encoded; the folders below it are real names.
+        {"/run/user/1000/gvfs/smb-share:server=srv,share=team%20docs/a%25b.txt",
+         "\\\\srv\\team docs\\a%25b.txt"},
+        {"/run/user/1000/gvfs/smb-share:server=fs%2C1,share=caf%C3%A9%2Cx%3Dy",
+         "\\\\fs,1\\café,x=y"},
+        {"/run/user/1000/gvfs/smb-share:server=srv,share=100%25,user=bob", "\\\\srv\\100%"},
+        {"/run/user/1000/gvfs/smb-share:server=srv,share=%C3%86rger%20%C3%B8", "\\\\srv\\Ærger ø"},
         {"/run/user/1000/gvfs/sftp:host=h/f", nullptr},
         {"/home/alice/f.txt", nullptr},
         {"/mnt/database/f", nullptr},

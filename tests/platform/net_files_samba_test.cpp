@@ -2,9 +2,17 @@
 // runs in its own process under ctest (one libnetapi context per process) and has its own
 // address, 127.0.0.10 to 127.0.0.59.
 #include <gtest/gtest.h>
+
+#include <csignal>
+
+#include <chrono>
+
+#include <thread>
+
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <filesystem>
 
 #include <fstream>
 #include <map>
@@ -20,6 +28,7 @@
 #include "query/direct_query.h"
 #include "query/mod_pq.h"
 #include "query/path_resolution.h"
+#include "query/result_rows.h"
 #include "run_program.h"
 #include "samba_sandbox.h"
 
@@ -142,6 +151,47 @@ std::map<uint32_t, PeerRow> PeerListing(const SambaSandbox& sandbox) {
         rows[id] = row;
     }
     return rows;
+}
+
+// On a case-sensitive share "Reports" and "reports" are two folders: each lists its own files
+// only, shown under its own name, and "REPORTS", which the server does not find, lists
+// nothing. Address 127.0.0.204.
+TEST_F(RealSamba, CaseSensitiveShareKeepsFoldersThatDifferInCaseApart) {
+    SambaSandbox sandbox("127.0.0.204");
+    ASSERT_TRUE(sandbox.ok()) << sandbox.error();
+    // [data] is the last section of the configuration; smbd reads it again on SIGHUP.
+    std::ofstream(sandbox.configFile(), std::ios::app) << "  case sensitive = yes\n";
+    std::filesystem::create_directories(sandbox.shareDir() + "/Reports");
+    std::ofstream(sandbox.shareDir() + "/Reports/big.txt") << "big\n";
+    std::ifstream pidFile(sandbox.dir() + "/pid/smbd.pid");
+    pid_t smbd = 0;
+    pidFile >> smbd;
+    ASSERT_GT(smbd, 0);
+    ASSERT_EQ(kill(smbd, SIGHUP), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    FileHolder holder(sandbox, sandbox.userCredentials(),
+                      {"r:Reports/big.txt", "r:reports/q1.xls"});
+    ASSERT_TRUE(holder.ok()) << holder.error();
+    auto modPQ = MakeEngine(sandbox.adminCredentials());
+    ASSERT_NE(modPQ, nullptr);
+
+    const std::string unc = sandbox.uncRoot();
+    const struct {
+        std::string path;
+        std::set<std::string> names;
+        std::string shown;  // the client-relative name of the first row
+    } cases[] = {
+        {unc + "\\Reports", {"Reports/big.txt"}, unc + "\\Reports\\big.txt"},
+        {unc + "\\reports", {"reports/q1.xls"}, unc + "\\reports\\q1.xls"},
+        {unc + "\\REPORTS", {}, ""},
+    };
+    for (const auto& c : cases) {
+        const TPellquinRequest request = Query(*modPQ, c.path);
+        EXPECT_EQ(request.ErrorText, "") << c.path;
+        EXPECT_EQ(Names(sandbox, request), c.names) << c.path;
+        const auto rows = MakeResultRows(request, false);
+        EXPECT_EQ(rows.empty() ? "" : rows[0].cells[kColumnFileName], c.shown) << c.path;
+    }
 }
 
 TEST_F(RealSamba, ListsWhatIsHeldUnderEachPathAsTheServerReportsIt) {

@@ -42,5 +42,20 @@ TEST(PathIsAtOrBelow, FollowsWindowsBasePathRule) {
     }
 }
 
+TEST(PathIsAtOrBelow, ExactCaseKeepsFoldersThatDifferInCaseApart) {
+    const MatchCase cases[] = {
+        {"C:\\data\\Reports\\q1.xls", "C:\\data\\Reports", true},
+        {"C:\\data\\reports\\q1.xls", "C:\\data\\Reports", false},
+        {"C:\\DATA\\Reports\\q1.xls", "C:\\data\\", false},
+        {"C:\\data\\Reports", "C:\\data\\Reports", true},
+        {"C:\\data\\Reportsx", "C:\\data\\Reports", false},
+        {"C:\\anything", "", true},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(PathIsAtOrBelow(c.path, c.basePath, true), c.matches)
+            << "path " << c.path << " base " << c.basePath;
+    }
+}
+
 }  // namespace
 }  // namespace pellquin

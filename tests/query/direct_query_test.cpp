@@ -1,4 +1,5 @@
 #include "query/direct_query.h"
+#include "query/result_rows.h"
 
 #include <gtest/gtest.h>
 
@@ -169,6 +170,56 @@ TEST_F(DirectQuery, LocalRowsAreMatchedInTheFormTheServerReportsThem) {
     ASSERT_EQ(netFiles.enumCalls.size(), 1u);
     EXPECT_EQ(netFiles.enumCalls[0].basePath, "/srv/data/rep");
     EXPECT_EQ(request.ServerPath, "/srv/data/rep");
+}
+
+// The rows of a local path come back in the form the user typed it (client-relative), the
+// server's own form with --server-relative; a trailing "/" (everything below) as well.
+TEST_F(DirectQuery, LocalRowsAreNamedInTheUsersLocalForm) {
+    netFiles.reportedBasePaths["/srv/data/rep"] = "C:\\srv\\data\\rep";
+    netFiles.reportedBasePaths["/srv/data/rep/"] = "C:\\srv\\data\\rep\\";
+    for (const std::string typed : {"/srv/data/rep", "/srv/data/rep/"}) {
+        netFiles.rounds = {{NET_OK,
+                            {Entry(1, "C:\\srv\\data\\rep\\a.txt"),
+                             Entry(2, "C:\\srv\\data\\rep\\sub dir\\b.txt")}}};
+        TPellquinRequest request;
+        request.IsLocal = 1;
+        request.ClientPath = request.Path = typed;
+        ASSERT_TRUE(QueryDirect(request, netFiles, system)) << typed;
+        std::vector<std::string> local;
+        std::vector<std::string> server;
+        for (const ResultRow& row : MakeResultRows(request, false)) {
+            local.push_back(row.cells[kColumnFileName]);
+        }
+        for (const ResultRow& row : MakeResultRows(request, true)) {
+            server.push_back(row.cells[kColumnFileName]);
+        }
+        EXPECT_EQ(local,
+                  (std::vector<std::string>{"/srv/data/rep/a.txt", "/srv/data/rep/sub dir/b.txt"}))
+            << typed;
+        EXPECT_EQ(server, (std::vector<std::string>{"C:\\srv\\data\\rep\\a.txt",
+                                                    "C:\\srv\\data\\rep\\sub dir\\b.txt"}))
+            << typed;
+    }
+}
+
+// The base path is spelled as the server spells the names; where the server's paths carry
+// exact spellings, only an exact match is the same folder.
+TEST_F(DirectQuery, ServersSpellingAndExactNamesDecideTheRows) {
+    netFiles.shareFolders["data"] = "C:\\srv\\data";
+    netFiles.namesOnServer["REPORTS"] = "Reports";
+    for (const bool exact : {false, true}) {
+        netFiles.exactNames = exact;
+        netFiles.rounds = {
+            {NET_OK,
+             {Entry(1, "C:\\srv\\data\\Reports\\a"), Entry(2, "C:\\srv\\data\\reports\\b")}}};
+        TPellquinRequest request = ShareRequest();
+        request.Path = "REPORTS";
+        ASSERT_TRUE(QueryDirect(request, netFiles, system));
+        EXPECT_EQ(request.ServerPath, "C:\\srv\\data\\Reports");
+        const std::vector<uint32_t> expected =
+            exact ? std::vector<uint32_t>{1} : std::vector<uint32_t>{1, 2};
+        EXPECT_EQ(Ids(request), expected) << exact;
+    }
 }
 
 TEST_F(DirectQuery, DeniedShareLookupStopsBeforeTheListing) {

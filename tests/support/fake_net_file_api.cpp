@@ -38,6 +38,16 @@ std::string FakeNetFileApi::ReportedBasePath(const std::optional<std::string>& /
     return it == reportedBasePaths.end() ? basePath : it->second;
 }
 
+std::string FakeNetFileApi::NameOnServer(const std::string& /*server*/,
+                                         const std::string& /*share*/, const std::string& path) {
+    const auto it = namesOnServer.find(path);
+    return it == namesOnServer.end() ? path : it->second;
+}
+
+bool FakeNetFileApi::ReportsExactNames(const std::optional<std::string>& /*server*/) {
+    return exactNames;
+}
+
 uint32_t FakeNetFileApi::FileClose(const std::optional<std::string>& server, uint32_t id) {
     closeCalls.push_back({server, id});
     const auto it = closeResults.find(id);

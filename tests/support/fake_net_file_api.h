@@ -42,6 +42,9 @@ public:
     // Base paths the server writes in another form, as a local path of this machine is named
     // by its own file server; unlisted ones are reported as given.
     std::map<std::string, std::string> reportedBasePaths;
+    // The server's spelling of paths below a share, by the typed path; unlisted ones as typed.
+    std::map<std::string, std::string> namesOnServer;
+    bool exactNames = false;  // what ReportsExactNames answers
     // Close results by id; unlisted ids close with closeResult.
     std::map<uint32_t, uint32_t> closeResults;
     uint32_t closeResult = 0;
@@ -56,6 +59,9 @@ public:
                       uint32_t* resumeHandle, std::vector<OpenFileEntry>* entries) override;
     std::string ReportedBasePath(const std::optional<std::string>& server,
                                  const std::string& basePath) override;
+    std::string NameOnServer(const std::string& server, const std::string& share,
+                             const std::string& path) override;
+    bool ReportsExactNames(const std::optional<std::string>& server) override;
     uint32_t FileClose(const std::optional<std::string>& server, uint32_t id) override;
 };
 

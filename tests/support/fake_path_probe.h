@@ -14,6 +14,7 @@ public:
     std::set<std::string> files;
     std::set<std::string> directories;
     std::vector<std::string> calls;
+    ProbeDoubt doubt;  // what LastDoubt() answers
 
     bool IsFile(const std::string& path) override {
         calls.push_back(path);
@@ -23,6 +24,7 @@ public:
         calls.push_back(path);
         return directories.count(path) != 0;
     }
+    ProbeDoubt LastDoubt() const override { return doubt; }
 };
 
 }  // namespace pellquin::test

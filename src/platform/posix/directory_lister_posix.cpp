@@ -3,6 +3,10 @@
 #include <sys/stat.h>
 #include <time.h>
 
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
 #include "platform/directory_lister.h"
 #include "platform/posix/smb_context.h"
 
@@ -18,6 +22,21 @@ LocalTime ToLocal(time_t seconds) {
     }
     return LocalTime{fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday,
                      fields.tm_hour,        fields.tm_min,     fields.tm_sec};
+}
+
+// A Windows search returns a folder's entries in name order, where readdir returns them in
+// the file system's own order (hash order on ext4); the tree adds folders in the order it
+// gets them. Name order here is the locale's collation (LC_COLLATE), bytes breaking ties.
+void DeliverInSearchOrder(std::vector<DirectoryEntry> entries,
+                          const std::function<void(const DirectoryEntry&)>& onEntry) {
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const DirectoryEntry& a, const DirectoryEntry& b) {
+                         const int order = std::strcoll(a.name.c_str(), b.name.c_str());
+                         return order != 0 ? order < 0 : a.name < b.name;
+                     });
+    for (const DirectoryEntry& entry : entries) {
+        onEntry(entry);
+    }
 }
 
 // Local directories through the file system (symbolic links followed, as a user opening one
@@ -46,6 +65,7 @@ private:
             return;
         }
         const int fd = dirfd(dir);
+        std::vector<DirectoryEntry> entries;
         while (const dirent* found = readdir(dir)) {
             DirectoryEntry entry;
             entry.name = found->d_name;
@@ -54,8 +74,12 @@ private:
             if (statx(fd, found->d_name, AT_STATX_SYNC_AS_STAT, mask, &info) != 0 &&
                 statx(fd, found->d_name, AT_SYMLINK_NOFOLLOW | AT_STATX_SYNC_AS_STAT, mask,
                       &info) != 0) {
-                // Gone between the read and the look: listed by name alone.
-                onEntry(entry);
+                // A folder that may be listed but not entered (or an entry gone since the
+                // read): the directory entry's own type is all there is. "." and ".." are
+                // folders also where the file system reports no type.
+                entry.directory =
+                    found->d_type == DT_DIR || entry.name == "." || entry.name == "..";
+                entries.push_back(std::move(entry));
                 continue;
             }
             entry.directory = S_ISDIR(info.stx_mode);
@@ -65,9 +89,10 @@ private:
             if ((info.stx_mask & STATX_BTIME) != 0) {
                 entry.creation = ToLocal(info.stx_btime.tv_sec);
             }
-            onEntry(entry);
+            entries.push_back(std::move(entry));
         }
         closedir(dir);
+        DeliverInSearchOrder(std::move(entries), onEntry);
     }
 
     void ListRemote(const std::string& path,
@@ -81,6 +106,7 @@ private:
             return;
         }
         const auto readdirplus = smbc_getFunctionReaddirPlus(context);
+        std::vector<DirectoryEntry> entries;
         while (const libsmb_file_info* found = readdirplus(context, dir)) {
             DirectoryEntry entry;
             entry.name = found->name != nullptr ? found->name : "";
@@ -91,9 +117,10 @@ private:
             if (found->btime_ts.tv_sec != 0) {
                 entry.creation = ToLocal(found->btime_ts.tv_sec);
             }
-            onEntry(entry);
+            entries.push_back(std::move(entry));
         }
         smbc_getFunctionClosedir(context)(context, dir);
+        DeliverInSearchOrder(std::move(entries), onEntry);
     }
 
     SmbContext m_smb;

@@ -7,15 +7,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
+#include <vector>
 
 #include "platform/credentials_choice.h"
 #include "platform/credentials_file.h"
+#include "platform/net_file_api.h"
+#include "platform/posix/smb_context.h"
 #include "platform/recycling_net_file_api.h"
 #include "platform/samba_path_forms.h"
-#include "platform/net_file_api.h"
 
 namespace pellquin {
 namespace {
@@ -99,7 +103,8 @@ std::string LocalServerForm(const std::string& basePath) {
 // base path; the entries go back as they came, and the engine keeps those under the path.
 class NetFilesPosix : public NetFileApi {
 public:
-    explicit NetFilesPosix(libnetapi_ctx* context) : m_context(context) {}
+    NetFilesPosix(libnetapi_ctx* context, const std::string& credentialsFile)
+        : m_context(context), m_smb(credentialsFile) {}
 
     ~NetFilesPosix() override {
         libnetapi_free(m_context);
@@ -164,8 +169,95 @@ public:
         return static_cast<uint32_t>(NetFileClose(name.get(), id));
     }
 
+    // Looked up over SMB, as the same user: each name in turn in its folder's listing, the
+    // exact spelling first, else the only one that differs in case alone (what a
+    // case-insensitive share opened). Only a path the server finds as typed is respelled.
+    std::string NameOnServer(const std::string& server, const std::string& share,
+                             const std::string& path) override {
+        SMBCCTX* context = m_smb.Get();
+        std::string unc =
+            "\\\\" + (server.empty() ? std::string("localhost") : server) + "\\" + share;
+        struct stat info {};
+        if (context == nullptr || smbc_getFunctionStat(context)(
+                                      context, SmbUrlOf(unc + "\\" + path).c_str(), &info) != 0) {
+            return path;
+        }
+        std::string spelled;
+        size_t start = 0;
+        bool listing = true;
+        while (start <= path.size()) {
+            const size_t end = std::min(path.find('\\', start), path.size());
+            std::string name = path.substr(start, end - start);
+            if (listing && !name.empty()) {
+                listing = SpellingInFolder(context, unc, &name);
+            }
+            spelled += (start == 0 ? "" : "\\") + name;
+            unc += "\\" + name;
+            start = end + 1;
+        }
+        return spelled;
+    }
+
+    // Samba's servers announce themselves as Unix servers (SV_TYPE_SERVER_UNIX); this
+    // machine's file server is Samba.
+    bool ReportsExactNames(const std::optional<std::string>& server) override {
+        if (!server) {
+            return true;
+        }
+        const auto known = m_exactNames.find(*server);
+        if (known != m_exactNames.end()) {
+            return known->second;
+        }
+        constexpr uint32_t kServerTypeUnix = 0x800;
+        uint8_t* buffer = nullptr;
+        const ServerName name(server);
+        const StdoutMuted muted;
+        const auto status = static_cast<uint32_t>(NetServerGetInfo(name.get(), 101, &buffer));
+        const bool exact =
+            status == 0 && buffer != nullptr &&
+            (reinterpret_cast<const SERVER_INFO_101*>(buffer)->sv101_type & kServerTypeUnix) != 0;
+        if (buffer != nullptr) {
+            NetApiBufferFree(buffer);
+        }
+        if (status == 0) {
+            m_exactNames[*server] = exact;
+        }
+        return exact;
+    }
+
 private:
+    // *name as the folder `unc` spells it; false when the folder cannot be listed.
+    static bool SpellingInFolder(SMBCCTX* context, const std::string& unc, std::string* name) {
+        SMBCFILE* dir = smbc_getFunctionOpendir(context)(context, SmbUrlOf(unc).c_str());
+        if (dir == nullptr) {
+            return false;
+        }
+        const auto folded = [](std::string text) {
+            for (char& c : text) {
+                c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+            }
+            return text;
+        };
+        const std::string wanted = folded(*name);
+        std::vector<std::string> alike;
+        bool exact = false;
+        while (const smbc_dirent* entry = smbc_getFunctionReaddir(context)(context, dir)) {
+            const std::string found = entry->name;
+            exact = exact || found == *name;
+            if (folded(found) == wanted) {
+                alike.push_back(found);
+            }
+        }
+        smbc_getFunctionClosedir(context)(context, dir);
+        if (!exact && alike.size() == 1) {
+            *name = alike.front();
+        }
+        return true;
+    }
+
     libnetapi_ctx* m_context;
+    SmbContext m_smb;
+    std::map<std::string, bool> m_exactNames;
 };
 
 // Who the calls authenticate as, read once: a re-made context must not depend on the
@@ -174,11 +266,13 @@ struct ContextCredentials {
     bool kerberos = false;
     std::optional<SmbCredentials> account;  // nullopt: none, the server judges
     std::string source;                     // the file the account came from
+    std::string namedFile;                  // the file the user named (empty: none)
 };
 
 // Chooses and reads the credentials; returns false and sets *error when they cannot be used.
 bool ReadCredentials(const NetCredentials& credentials, ContextCredentials* out,
                      std::string* error) {
+    out->namedFile = credentials.credentialsFile;
     const CredentialsChoice choice =
         ChooseCredentials(credentials.credentialsFile, CurrentCredentialsEnvironment());
     if (choice.source == CredentialsSource::KerberosTicket) {
@@ -254,7 +348,7 @@ std::unique_ptr<NetFileApi> MakeContextClient(const ContextCredentials& credenti
         g_adapterAlive = false;
         return nullptr;
     }
-    return std::make_unique<NetFilesPosix>(context);
+    return std::make_unique<NetFilesPosix>(context, credentials.namedFile);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <libsmbclient.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <string>
 
 #include "platform/path_probe.h"
@@ -21,12 +22,53 @@ public:
     explicit PathProbePosix(std::string credentialsFile) : m_smb(std::move(credentialsFile)) {}
 
     bool IsFile(const std::string& path) override {
+        m_doubt = ProbeDoubt{};
         return IsUncPathText(path) ? IsRemoteFile(path) : IsLocalFile(path);
     }
 
-    bool IsDirectory(const std::string& path) override { return IsDirectoryPath(path, &m_smb); }
+    bool IsDirectory(const std::string& path) override {
+        m_doubt = ProbeDoubt{};
+        if (IsDirectoryPath(path, &m_smb)) {
+            return true;
+        }
+        if (IsUncPathText(path)) {
+            JudgeRefusal(path, errno);
+        }
+        return false;
+    }
+
+    ProbeDoubt LastDoubt() const override { return m_doubt; }
 
 private:
+    // libsmbclient gives EACCES alike for a refused logon and for a path the user may not
+    // see; the share's root, opened with the same logon, tells the two apart.
+    void JudgeRefusal(const std::string& path, int error) {
+        SMBCCTX* context = m_smb.Get();
+        if (context == nullptr || (error != EACCES && error != EPERM)) {
+            return;
+        }
+        m_doubt.credentialsFile = m_smb.CredentialsFile();
+        m_doubt.detail = m_smb.CredentialsProblem();
+        const std::string url = SmbUrlOf(path);
+        const size_t server = url.find('/', 6);
+        const size_t share = server == std::string::npos ? server : url.find('/', server + 1);
+        bool rootOpens = false;
+        if (share != std::string::npos) {
+            if (SMBCFILE* dir =
+                    smbc_getFunctionOpendir(context)(context, url.substr(0, share).c_str())) {
+                smbc_getFunctionClosedir(context)(context, dir);
+                rootOpens = true;
+            }
+        }
+        if (!m_doubt.detail.empty()) {
+            m_doubt.kind = ProbeDoubt::Kind::CredentialsUnusable;
+        } else if (rootOpens) {
+            m_doubt.kind = ProbeDoubt::Kind::AccessDenied;
+        } else {
+            m_doubt.kind = ProbeDoubt::Kind::LogonRefused;
+        }
+    }
+
     static bool IsLocalFile(const std::string& path) {
         struct stat info {};
         if (stat(path.c_str(), &info) == 0) {
@@ -78,6 +120,7 @@ private:
     }
 
     SmbContext m_smb;
+    ProbeDoubt m_doubt;
 };
 
 }  // namespace

@@ -67,16 +67,34 @@ std::string SmbUrlOf(const std::string& unc) {
 }
 
 SmbCredentials SmbCredentialsOf(const std::string& namedFile) {
+    std::string file;
+    std::string problem;
+    return SmbCredentialsOf(namedFile, &file, &problem);
+}
+
+SmbCredentials SmbCredentialsOf(const std::string& namedFile, std::string* file,
+                                std::string* problem) {
     const CredentialsChoice choice = ChooseCredentials(namedFile, CurrentCredentialsEnvironment());
     SmbCredentials credentials;
     std::string error;
-    // Without a readable file the caller goes on without a user: what the server then
-    // refuses is reported by the operation that follows.
-    if (!choice.file.empty() &&
-        LoadCredentialsFile(choice.file, &credentials, &error) != CredentialsLoad::Loaded) {
-        credentials = SmbCredentials{};
+    file->clear();
+    problem->clear();
+    if (choice.file.empty()) {
+        return credentials;
     }
-    return credentials;
+    // Without a usable file the caller goes on without a user: what the server then
+    // refuses is reported by the operation that follows.
+    const CredentialsLoad load = LoadCredentialsFile(choice.file, &credentials, &error);
+    if (load == CredentialsLoad::Loaded) {
+        *file = choice.file;
+        return credentials;
+    }
+    // A default file that is not there was never meant; a named one, or a broken one, was.
+    if (load == CredentialsLoad::Failed || choice.source == CredentialsSource::NamedFile) {
+        *file = choice.file;
+        *problem = error;
+    }
+    return SmbCredentials{};
 }
 
 SmbContext::SmbContext(std::string credentialsFile)
@@ -92,7 +110,7 @@ SMBCCTX* SmbContext::Get() {
     if (m_context != nullptr || m_failed) {
         return m_context;
     }
-    m_credentials = SmbCredentialsOf(m_credentialsFile);
+    m_credentials = SmbCredentialsOf(m_credentialsFile, &m_fileUsed, &m_fileProblem);
     SMBCCTX* context = smbc_new_context();
     if (context == nullptr) {
         m_failed = true;

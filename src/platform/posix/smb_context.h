@@ -22,6 +22,11 @@ bool IsUncPathText(const std::string& path);
 // libsmbclient, the ticket).
 SmbCredentials SmbCredentialsOf(const std::string& namedFile);
 
+// The same, also giving the file that was read or meant (empty: none, also when the default
+// file is simply absent) and, when that file could not be used, why (empty when it was).
+SmbCredentials SmbCredentialsOf(const std::string& namedFile, std::string* file,
+                                std::string* problem);
+
 // One libsmbclient context, made on first use and kept for the owner's life, authenticating
 // as SmbCredentialsOf(credentialsFile) gives; without a user, anonymously and with a Kerberos
 // ticket, if any.
@@ -35,9 +40,16 @@ public:
     // nullptr when libsmbclient cannot start.
     SMBCCTX* Get();
 
+    // After Get(): the credentials file whose user the context goes out as, or that was
+    // meant but could not be used (empty: none), and why it could not (empty: it could).
+    const std::string& CredentialsFile() const { return m_fileUsed; }
+    const std::string& CredentialsProblem() const { return m_fileProblem; }
+
 private:
     std::string m_credentialsFile;
     SmbCredentials m_credentials;
+    std::string m_fileUsed;
+    std::string m_fileProblem;
     SMBCCTX* m_context = nullptr;
     bool m_failed = false;
 };
