@@ -55,7 +55,8 @@ public:
     // Writes the service's configuration on `machine` when it has none, never replacing one;
     // *notes receives the lines for the message log (what was written or kept, what the
     // administrator still has to provide). Returns 0 or the system error code.
-    virtual uint32_t Configure(const std::string& /*machine*/, std::vector<std::string>* /*notes*/) {
+    virtual uint32_t Configure(const std::string& /*machine*/,
+                               std::vector<std::string>* /*notes*/) {
         return 0;
     }
     // The transport's own words for the last failed call (ssh's or the remote command's

@@ -179,12 +179,18 @@ bool UnitFileText(const ServiceRegistration& registration, std::string* text) {
         "Environment=" +
         Quoted(std::string("PELLQUIN_SYSTEM_DIR=") + kServiceStateDirectory) +
         "\n"
-        "User=" + kServiceUser + "\n"
-        "Group=" + kServiceUser + "\n"
+        "User=" +
+        kServiceUser +
+        "\n"
+        "Group=" +
+        kServiceUser +
+        "\n"
         "# The log Pellquin.log lives here; the service writes nothing else.\n"
         "StateDirectory=pellquin\n"
         "StateDirectoryMode=0750\n"
-        "ReadWritePaths=" + kServiceStateDirectory + "\n"
+        "ReadWritePaths=" +
+        kServiceStateDirectory +
+        "\n"
         "UMask=0077\n";
     for (const char* line : kSandboxLines) {
         unit += line;

@@ -106,8 +106,9 @@ std::string InstallScript(const std::string& path, const char* mode) {
     const std::string directory = path.substr(0, path.rfind('/'));
     return RootOnly("install programs") + "umask 022\n" + "mkdir -p " + ShellQuoted(directory) +
            " || exit 1\n" + "tmp=$(mktemp " + ShellQuoted(path + ".XXXXXX") + ") || exit 1\n" +
-           "if cat >\"$tmp\" && chown 0:0 \"$tmp\" && chmod " + mode + " \"$tmp\" && mv -f \"$tmp\" " +
-           ShellQuoted(path) + "; then exit 0; fi\n" + "rm -f \"$tmp\"\nexit 1\n";
+           "if cat >\"$tmp\" && chown 0:0 \"$tmp\" && chmod " + mode +
+           " \"$tmp\" && mv -f \"$tmp\" " + ShellQuoted(path) + "; then exit 0; fi\n" +
+           "rm -f \"$tmp\"\nexit 1\n";
 }
 
 // Writes the configuration (standard input) unless one exists, never replacing one (the link
@@ -176,15 +177,14 @@ public:
             placement.packaged = stat(packaged.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
                                  (info.st_mode & 0111) != 0;
         } else {
-            placement.packaged =
-                TargetShell(machine)
-                    .Run("test -f " + ShellQuoted(packaged) + " && test -x " + ShellQuoted(packaged))
-                    .exitCode == 0;
+            placement.packaged = TargetShell(machine)
+                                     .Run("test -f " + ShellQuoted(packaged) + " && test -x " +
+                                          ShellQuoted(packaged))
+                                     .exitCode == 0;
         }
         placement.executablePath =
-            placement.packaged
-                ? packaged
-                : std::string(kInstalledServiceDirectory) + "/" + kServiceProgram;
+            placement.packaged ? packaged
+                               : std::string(kInstalledServiceDirectory) + "/" + kServiceProgram;
         placement.copyDestination = OnMachine(machine, placement.executablePath);
         return placement;
     }
@@ -192,9 +192,9 @@ public:
     std::string LogPath(const std::string& machine) override {
         // The service logs to its state directory; on this machine PELLQUIN_SYSTEM_DIR may move
         // both (the unit sets it to the same directory).
-        return machine.empty() ? pellquin::SystemDirectory() + "/" + kLogName
-                               : OnMachine(machine, std::string(kServiceStateDirectory) + "/" +
-                                                        kLogName);
+        return machine.empty()
+                   ? pellquin::SystemDirectory() + "/" + kLogName
+                   : OnMachine(machine, std::string(kServiceStateDirectory) + "/" + kLogName);
     }
 
     uint32_t Configure(const std::string& machine, std::vector<std::string>* notes) override {

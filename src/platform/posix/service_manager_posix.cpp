@@ -214,8 +214,8 @@ uint32_t Reload(sd_bus* bus, bool remote) {
     int r = sd_bus_message_new_method_call(bus, &call, kSystemd, kManagerPath, kManagerInterface,
                                            "Reload");
     if (r >= 0) {
-        r = sd_bus_call(bus, call, remote ? kCallTimeoutUsec : kInteractiveTimeoutUsec,
-                        error.get(), nullptr);
+        r = sd_bus_call(bus, call, remote ? kCallTimeoutUsec : kInteractiveTimeoutUsec, error.get(),
+                        nullptr);
     }
     sd_bus_message_unref(call);
     return r < 0 ? error.Win32(r) : 0;
@@ -229,20 +229,29 @@ std::string RegistrationScript(const std::string& unitFile) {
     const std::string home = kServiceStateDirectory;
     return "[ \"$(id -u)\" = 0 ] || { echo \"$(id -un) may not install services here (root "
            "may)\" >&2; exit 5; }\n"
-           "if ! getent passwd " + user + " >/dev/null; then\n"
+           "if ! getent passwd " +
+           user +
+           " >/dev/null; then\n"
            "  if command -v systemd-sysusers >/dev/null; then\n"
-           "    echo 'u " + user + " - \"Pellquin query service\" " + home +
+           "    echo 'u " +
+           user + " - \"Pellquin query service\" " + home +
            "' | systemd-sysusers - >/dev/null || exit 1\n"
            "  else\n"
-           "    useradd --system --user-group --home-dir " + home +
-           " --no-create-home --shell /usr/sbin/nologin " + user + " || exit 1\n"
+           "    useradd --system --user-group --home-dir " +
+           home + " --no-create-home --shell /usr/sbin/nologin " + user +
+           " || exit 1\n"
            "  fi\n"
            "fi\n"
            "umask 022\n"
-           "mkdir -p " + kUnitDirectory + " || exit 1\n"
-           "tmp=$(mktemp " + ShellQuoted(unitFile) + ".XXXXXX) || exit 1\n"
+           "mkdir -p " +
+           kUnitDirectory +
+           " || exit 1\n"
+           "tmp=$(mktemp " +
+           ShellQuoted(unitFile) +
+           ".XXXXXX) || exit 1\n"
            "if cat >\"$tmp\" && chown 0:0 \"$tmp\" && chmod 0644 \"$tmp\" && mv -f \"$tmp\" " +
-           ShellQuoted(unitFile) + "; then exit 0; fi\n"
+           ShellQuoted(unitFile) +
+           "; then exit 0; fi\n"
            "rm -f \"$tmp\"\n"
            "exit 1\n";
 }
@@ -346,8 +355,7 @@ public:
             return {0, Win32ErrorOfBusError("", -r)};
         }
         std::string loadState;
-        uint32_t failure =
-            GetString(owner->bus(), path, kUnitInterface, "LoadState", &loadState);
+        uint32_t failure = GetString(owner->bus(), path, kUnitInterface, "LoadState", &loadState);
         if (failure == 0) {
             failure = UnitLoadError(loadState);
         }
@@ -401,9 +409,9 @@ public:
         uint32_t error = CallWithFiles(entry->bus(), "DisableUnitFiles", entry->unit, false);
         if (error == 0) {
             const TargetShell shell(entry->machine);
-            const ShellResult removed = shell.Run(
-                "rm -f " + ShellQuoted(std::string(kUnitDirectory) + "/" + entry->unit) +
-                " || exit 5");
+            const ShellResult removed =
+                shell.Run("rm -f " + ShellQuoted(std::string(kUnitDirectory) + "/" + entry->unit) +
+                          " || exit 5");
             error = Win32ErrorOfShell(removed, shell.remote());
         }
         if (error == 0) {
@@ -472,8 +480,8 @@ private:
             return kInvalidHandle;
         }
         std::string activeState;
-        const uint32_t error = GetString(entry->bus(), entry->unitPath, kUnitInterface,
-                                         "ActiveState", &activeState);
+        const uint32_t error =
+            GetString(entry->bus(), entry->unitPath, kUnitInterface, "ActiveState", &activeState);
         if (error != 0) {
             return error;
         }

@@ -275,9 +275,9 @@ void ServiceControl::InstallService() {
 bool ServiceControl::PlaceProgram(std::string* executablePath) {
     const ServicePlacement placement = m_files->Placement(m_connectedHost);
     if (placement.packaged) {
-        LogServiceMessage("Using the service executable installed with the system: " +
-                              placement.copyDestination,
-                          0);
+        LogServiceMessage(
+            "Using the service executable installed with the system: " + placement.copyDestination,
+            0);
     } else {
         const std::string source = m_files->ProgramDirectory() + m_files->ServiceProgramName();
         LogServiceMessage("Copying service executable to " + placement.copyDestination, 0);
