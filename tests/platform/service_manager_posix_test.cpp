@@ -42,11 +42,13 @@ TEST(ServiceManagerPosix, UnreachableRemoteMachineFailsWithoutHanging) {
 }
 
 // A throwaway service whose program is a shell script that sleeps: registered, started,
-// stopped and removed through the adapter, as the Service Control tab does it.
+// stopped and removed through the adapter, as the Service Control tab does it. The program
+// lies where the sandboxed unit can run it (its /tmp is private to it).
 TEST(ServiceManagerPosix, RegistersStartsStopsAndRemovesAUnit) {
     PELLQUIN_IN_SYSTEMD_SANDBOX();
     ASSERT_TRUE(SystemdRuns());
-    char pattern[] = "/tmp/pellquin-unit-XXXXXX";
+    mkdir("/usr/local/lib", 0755);
+    char pattern[] = "/usr/local/lib/pellquin-unit-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     const std::string directory = pattern;
     chmod(directory.c_str(), 0755);
