@@ -260,6 +260,45 @@ TEST_F(ServiceControlOverSystemd, InstallsRunsAndRemovesTheServiceOverSshAsUserA
     EXPECT_EQ(m_shares.shareCalls.size(), 0u);
 }
 
+// With the system's package installed, its program is used where it is: nothing is copied
+// and the unit runs the packaged program.
+TEST_F(ServiceControlOverSystemd, APackagedProgramIsUsedWhereItIs) {
+    if (!m_inside) {
+        return;
+    }
+    const std::string packaged = "/usr/libexec/pellquin/PellquinService";
+    // The sandbox's /usr is the host's, read-only: a private folder in its place, here only.
+    ASSERT_EQ(std::system("mount -t tmpfs -o mode=0755 tmpfs /usr/libexec && "
+                          "mkdir -m 0755 /usr/libexec/pellquin"),
+              0);
+    std::filesystem::copy_file(m_source + "PellquinService", packaged);
+    chmod(packaged.c_str(), 0755);
+    const std::string machine = std::string("root@") + test::SystemdSandbox::kSshAddress;
+    for (const std::string& target : {std::string(), machine}) {
+        SCOPED_TRACE(target);
+        const std::string host = target.empty() ? "This Machine" : target;
+        if (!target.empty()) {
+            UseRemote(target);
+        }
+        m_control->ConnectServiceManager();
+        m_control->InstallService();
+        const Lines lines = NewLines();
+        ASSERT_GE(lines.size(), 4u);
+        EXPECT_EQ(lines[2], "Using the service executable installed with the system: " +
+                                (target.empty() ? packaged : target + ":" + packaged));
+        EXPECT_EQ(lines.back(), "Connected to Service on " + host);
+        EXPECT_NE(ReadText(kUnitFile).find("\nExecStart=\"" + packaged + "\" --foreground\n"),
+                  std::string::npos);
+        EXPECT_FALSE(std::filesystem::exists(kProgram));
+        m_control->StartServiceRequest();
+        EXPECT_EQ(PollUntil("Running"), "Running");
+        m_control->UninstallService();
+        m_control->DisconnectServiceManager();
+        NewLines();
+    }
+    EXPECT_EQ(std::system("umount /usr/libexec"), 0);
+}
+
 // ssh's own reason follows the page's line: refused, no key accepted, no rights there.
 TEST_F(ServiceControlOverSystemd, SshFailuresShowSshsOwnReason) {
     if (!m_inside) {
