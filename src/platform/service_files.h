@@ -26,8 +26,8 @@ class ServiceFiles {
 public:
     virtual ~ServiceFiles() = default;
 
-    // This machine's system directory (the service directory), without a trailing
-    // separator; empty when the system cannot tell.
+    // This machine's system directory (the service directory; on Linux the folder of the
+    // service's log), without a trailing separator; empty when the system cannot tell.
     virtual std::string SystemDirectory() = 0;
 
     // The directory of the running program, with its trailing separator.
