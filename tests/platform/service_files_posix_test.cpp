@@ -211,7 +211,9 @@ TEST(TargetShell, ErrorTextIsOneSafeBoundedLine) {
          "ssh: connect to host h port 22: Connection refused"},
         {"Warning: x\nroot@h: Permission denied (publickey).\n",
          "Warning: x; root@h: Permission denied (publickey)."},
-        {"\x1b]0;title\a" "bad\n", " ]0;title bad"},
+        {"\x1b]0;title\a"
+         "bad\n",
+         " ]0;title bad"},
         {"\n\n", ""},
     };
     for (const auto& c : cases) {
