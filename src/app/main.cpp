@@ -36,6 +36,7 @@
 #include "query/mod_pq.h"
 #include "query/service_client.h"
 #include "query/tcp_transport.h"
+#include "service/log_text_window.h"
 #include "settings/settings_store.h"
 #include "shell/context_menus.h"
 #include "update/core/application_info.h"
@@ -87,8 +88,9 @@ int main(int argc, char** argv) {
         services.pathProbe = pathProbe.get();
         services.prompts = &prompts;
         services.frmAbout = std::move(frmAbout);
-        services.serviceParts = ServiceControlParts{
-            MakeServiceManager(std::string()), MakeServiceFiles(std::string()), MakeLogViewer()};
+        services.serviceParts =
+            ServiceControlParts{MakeServiceManager(std::string()), MakeServiceFiles(std::string()),
+                                MakeLogViewer(ShowLogTextWindow)};
         services.browserServices =
             BrowserServices{MakeDriveSource(), MakeDirectoryLister(std::string()),
                             MakeDriveMapper(std::string()), MakeSystemFolderBrowser()};

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -7,6 +8,7 @@ namespace pellquin {
 
 // Shows a text file in the desktop's viewer (Notepad on Windows, the default application
 // through xdg-open on Linux) without waiting for it. Abstract so that tests start nothing.
+// On Linux a path "MACHINE:/path" is fetched over ssh into a private temporary file first.
 class LogViewer {
 public:
     virtual ~LogViewer() = default;
@@ -18,7 +20,13 @@ public:
     virtual std::string Name() = 0;
 };
 
-// This system's log viewer.
-std::unique_ptr<LogViewer> MakeLogViewer();
+// Shows the text of a local file in a read-only window of the program; false when it could
+// not be read. The file may be removed once it returns.
+using LogTextWindow = std::function<bool(const std::string& localPath)>;
+
+// This system's log viewer. On Linux, when `window` is given and there is no desktop to open
+// the log in (no xdg-open, or no display), the log is shown in `window` instead. Windows always
+// has Notepad and ignores it.
+std::unique_ptr<LogViewer> MakeLogViewer(LogTextWindow window = LogTextWindow());
 
 }  // namespace pellquin

@@ -50,14 +50,21 @@ public:
     virtual uint32_t Start(ServiceManagerHandle service) = 0;
     // The stop control; 1062 when the service has not been started.
     virtual uint32_t Stop(ServiceManagerHandle service) = 0;
+    // Answers within about 2 s, also when the link to the machine hangs (then with an error).
     virtual ServiceStatusResult QueryStatus(ServiceManagerHandle service) = 0;
-    // Closes a manager or service handle; closing a manager does not close its services.
+    // The transport's own words for the last failed OpenManager or Create, where it has some
+    // (ssh's "Connection refused", "Permission denied (publickey)"), made safe to show;
+    // empty otherwise.
+    virtual std::string LastFailureDetail() { return std::string(); }
+    // Closes a manager or service handle; closing a manager does not close its services. Never
+    // waits on the machine: the link of the last handle to it is dropped at once.
     virtual void Close(ServiceManagerHandle handle) = 0;
 };
 
-// This system's service manager. On Linux: systemd over D-Bus (a remote machine over sd-bus's
-// SSH transport, "user@host" allowed); the remote unit file is reached through libsmbclient as
-// the user of the smbclient-style credentials file `credentialsFile` (empty: the default file).
+// This system's service manager. On Linux: systemd over D-Bus, a remote machine through
+// `ssh DESTINATION systemd-stdio-bridge` ("user@host" allowed, BatchMode), with the unit file
+// in /etc/systemd/system of the machine, written there over the same ssh destination.
+// `credentialsFile` is not used on Linux.
 std::unique_ptr<ServiceManager> MakeServiceManager(const std::string& credentialsFile);
 
 }  // namespace pellquin

@@ -30,6 +30,37 @@ std::string Quoted(const std::string& value) {
     return out;
 }
 
+// The unit's systemd sandboxing, beyond its user and its state directory.
+constexpr const char* kSandboxLines[] = {
+    "ProtectSystem=strict",
+    "ProtectHome=yes",
+    "PrivateTmp=yes",
+    "PrivateDevices=yes",
+    "DevicePolicy=closed",
+    "NoNewPrivileges=yes",
+    "CapabilityBoundingSet=",
+    "AmbientCapabilities=",
+    "ProtectKernelTunables=yes",
+    "ProtectKernelModules=yes",
+    "ProtectKernelLogs=yes",
+    "ProtectControlGroups=yes",
+    "ProtectClock=yes",
+    "ProtectHostname=yes",
+    "ProtectProc=invisible",
+    "ProcSubset=pid",
+    "RestrictAddressFamilies=AF_INET AF_INET6 AF_UNIX",
+    "RestrictNamespaces=yes",
+    "RestrictRealtime=yes",
+    "RestrictSUIDSGID=yes",
+    "LockPersonality=yes",
+    "MemoryDenyWriteExecute=yes",
+    "RemoveIPC=yes",
+    "KeyringMode=private",
+    "SystemCallArchitectures=native",
+    "SystemCallFilter=@system-service",
+    "SystemCallFilter=~@privileged @resources",
+};
+
 std::string PercentsDoubled(const std::string& value) {
     std::string out;
     for (const char c : value) {
@@ -127,13 +158,17 @@ bool UnitFileText(const ServiceRegistration& registration, std::string* text) {
         registration.displayName.find_first_of("\r\n") != std::string::npos) {
         return false;
     }
-    const std::string directory = program.substr(0, program.rfind('/'));
-    *text =
+    // The service closes anyone's open files for whoever may ask, so it runs with as little as
+    // it needs: its own system user, the file system read-only but for its state directory
+    // (the log), no devices, no home folders, no privileges to gain, IPv4/IPv6 and local
+    // sockets only (libnetapi reaches Samba through both).
+    std::string unit =
         "[Unit]\n"
         "Description=" +
         PercentsDoubled(registration.displayName) +
         "\n"
-        "After=network-online.target\n"
+        "Documentation=man:PellquinService(8)\n"
+        "After=network-online.target smbd.service\n"
         "Wants=network-online.target\n"
         "\n"
         "[Service]\n"
@@ -142,12 +177,54 @@ bool UnitFileText(const ServiceRegistration& registration, std::string* text) {
         Quoted(program) +
         " --foreground\n"
         "Environment=" +
-        Quoted("PELLQUIN_SYSTEM_DIR=" + (directory.empty() ? std::string("/") : directory)) +
+        Quoted(std::string("PELLQUIN_SYSTEM_DIR=") + kServiceStateDirectory) +
         "\n"
+        "User=" +
+        kServiceUser +
+        "\n"
+        "Group=" +
+        kServiceUser +
+        "\n"
+        "# The log Pellquin.log lives here; the service writes nothing else.\n"
+        "StateDirectory=pellquin\n"
+        "StateDirectoryMode=0750\n"
+        "ReadWritePaths=" +
+        kServiceStateDirectory +
+        "\n"
+        "UMask=0077\n";
+    for (const char* line : kSandboxLines) {
+        unit += line;
+        unit += '\n';
+    }
+    unit +=
+        "Restart=on-failure\n"
+        "RestartSec=5s\n"
         "\n"
         "[Install]\n"
         "WantedBy=multi-user.target\n";
+    *text = unit;
     return true;
+}
+
+std::string ServiceConfigText() {
+    return std::string(
+               "# PellquinService configuration, written by Pellquin's Install; see\n"
+               "# PellquinService(8). Install never replaces this file.\n"
+               "listen = 0.0.0.0\n"
+               "port = 8021\n"
+               "# The Samba server the service answers for. Empty: this machine's own.\n"
+               "samba_server =\n"
+               "# An administrator of that server: lines \"username = ...\" and\n"
+               "# \"password = ...\", owned by the user ") +
+           kServiceUser +
+           ", mode 0600.\n"
+           "credentials_file = " +
+           kServiceCredentialsFile +
+           "\n"
+           "# Empty: " +
+           kServiceStateDirectory +
+           ", where the unit lets the service write.\n"
+           "log_dir =\n";
 }
 
 }  // namespace pellquin

@@ -41,10 +41,29 @@ uint32_t Win32ErrorOfBusError(const std::string& name, int errnoValue);
 // The Win32 code of an errno from connecting to a bus: unreachable is 1722.
 uint32_t Win32ErrorOfBusConnect(int errnoValue);
 
-// The unit file text of a registration: the program runs in the foreground under systemd,
-// as root, started with the machine (multi-user.target), its log and data beside it in its
-// own directory. Returns false, leaving *text alone, when the path cannot be written into a
-// unit file (a line break, or not an absolute path).
+// Where the query service lives on a Linux machine, the same on every machine: the folder
+// of its unit, the program the system's package installs, the folder Install copies it to
+// otherwise, its system user, its state directory (the log "Pellquin.log"), its
+// configuration and the credentials file that configuration names.
+constexpr const char* kUnitDirectory = "/etc/systemd/system";
+constexpr const char* kPackagedServiceProgram = "/usr/libexec/pellquin/PellquinService";
+constexpr const char* kInstalledServiceDirectory = "/usr/local/lib/pellquin";
+constexpr const char* kServiceUser = "pellquin";
+constexpr const char* kServiceStateDirectory = "/var/lib/pellquin";
+constexpr const char* kServiceConfigFile = "/etc/pellquin/PellquinService.conf";
+constexpr const char* kServiceCredentialsFile = "/etc/pellquin/credentials";
+
+// The unit file text of a registration: the program runs in the foreground under systemd as
+// the system user kServiceUser, sandboxed (the file system read-only but for its state
+// directory kServiceStateDirectory, which holds its log), started with the machine
+// (multi-user.target). The system's package installs the same unit. Returns false, leaving
+// *text alone, when the path cannot be written into a unit file (a line break, or not an
+// absolute path).
 bool UnitFileText(const ServiceRegistration& registration, std::string* text);
+
+// The configuration Install writes for a service that has none: it answers for this
+// machine's Samba server with the administrator's credentials in kServiceCredentialsFile,
+// and logs to its state directory.
+std::string ServiceConfigText();
 
 }  // namespace pellquin

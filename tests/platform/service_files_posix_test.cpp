@@ -12,8 +12,11 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "platform/log_viewer.h"
+#include "platform/posix/remote_path_posix.h"
+#include "platform/posix/target_shell_posix.h"
 #include "platform/service_files.h"
 #include "samba_sandbox.h"
 
@@ -139,6 +142,104 @@ TEST(LogViewerPosix, MissingViewerIsAFailure) {
     setenv("PATH", "/nonexistent", 1);
     EXPECT_FALSE(MakeLogViewer()->Open("/etc/hostname"));
     setenv("PATH", saved.c_str(), 1);
+}
+
+// Without a display, xdg-open would have nowhere to show the log: the program's own window
+// shows it, also when xdg-open is installed; without a window the old behaviour stays.
+TEST_F(FakeXdgOpen, WithoutADisplayTheLogGoesToTheProgramsWindow) {
+    const std::string log = m_temp.path() + "/Pellquin.log";
+    WriteText(log, "line\n");
+    const char* display = std::getenv("DISPLAY");
+    const std::string saved = display != nullptr ? display : "";
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    std::vector<std::string> shown;
+    auto viewer = MakeLogViewer([&](const std::string& path) {
+        shown.push_back(ReadText(path));
+        return true;
+    });
+    EXPECT_TRUE(viewer->Open(log));
+    EXPECT_EQ(shown, std::vector<std::string>{"line\n"});
+    EXPECT_TRUE(ReadText(Record()).empty());  // xdg-open was not started
+    setenv("DISPLAY", ":99", 1);
+    EXPECT_TRUE(viewer->Open(log));
+    EXPECT_EQ(Opened(), log);
+    EXPECT_EQ(shown.size(), 1u);
+    if (display != nullptr) {
+        setenv("DISPLAY", saved.c_str(), 1);
+    } else {
+        unsetenv("DISPLAY");
+    }
+}
+
+// "MACHINE:/path" is a file over ssh; local paths, UNC paths and option-like names are not.
+TEST(RemotePath, OnlyMachineColonAbsolutePathIsRemote) {
+    const struct {
+        const char* text;
+        bool remote;
+        const char* machine;
+        const char* path;
+    } cases[] = {
+        {"root@host:/var/lib/pellquin/Pellquin.log", true, "root@host",
+         "/var/lib/pellquin/Pellquin.log"},
+        {"host:/x", true, "host", "/x"},
+        {"/var/lib/pellquin/a:/b", false, "", ""},
+        {"\\\\server\\Admin$\\System32\\Pellquin.log", false, "", ""},
+        {"-oProxyCommand=evil:/x", false, "", ""},
+        {":/x", false, "", ""},
+        {"host:relative", false, "", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        RemotePath remote;
+        ASSERT_EQ(SplitRemotePath(c.text, &remote), c.remote);
+        if (c.remote) {
+            EXPECT_EQ(remote.machine, c.machine);
+            EXPECT_EQ(remote.path, c.path);
+        }
+    }
+}
+
+// What ssh or a remote command writes to standard error reaches the message log only as one
+// line of printable text, the last lines kept.
+TEST(TargetShell, ErrorTextIsOneSafeBoundedLine) {
+    const struct {
+        std::string raw;
+        std::string shown;
+    } cases[] = {
+        {"ssh: connect to host h port 22: Connection refused\r\n",
+         "ssh: connect to host h port 22: Connection refused"},
+        {"Warning: x\nroot@h: Permission denied (publickey).\n",
+         "Warning: x; root@h: Permission denied (publickey)."},
+        {"\x1b]0;title\a"
+         "bad\n",
+         " ]0;title bad"},
+        {"\n\n", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(SafeErrorText(c.raw), c.shown);
+    }
+    const std::string flood = SafeErrorText(std::string(5000, 'x') + "\nlast line\n");
+    EXPECT_LE(flood.size(), 310u);
+    EXPECT_NE(flood.find("last line"), std::string::npos);
+}
+
+// A script gets its input, and its output and failure come back; a command that hangs is cut
+// off at its limit.
+TEST(TargetShell, RunsScriptsWithInputAndALimit) {
+    const TargetShell shell{std::string()};
+    const ShellResult echoed = shell.Run("cat; echo done >&2; exit 3", std::string(300000, 'y'));
+    EXPECT_EQ(echoed.exitCode, 3);
+    EXPECT_EQ(echoed.output, std::string(300000, 'y'));
+    EXPECT_EQ(echoed.errorText, "done");
+    EXPECT_EQ(Win32ErrorOfShell(echoed, false), 1003u);
+    EXPECT_EQ(shell.Run("exit 5").exitCode, 5);
+    EXPECT_EQ(shell.Run("printf %s " + ShellQuoted("it's $HOME `x`")).output, "it's $HOME `x`");
+    const ShellResult early = shell.Run("exit 0", std::string(1 << 20, 'z'));  // never reads
+    EXPECT_EQ(early.exitCode, 0);
+    const ShellResult hung = shell.Run("sleep 30", std::string(), 300);
+    EXPECT_EQ(hung.exitCode, -1);
+    EXPECT_EQ(Win32ErrorOfShell(hung, false), 1722u);
 }
 
 class ServiceFilesSamba : public FakeXdgOpen {

@@ -1,6 +1,8 @@
 // The Linux service manager without a systemd (connecting fails with a system error instead
 // of hanging), and against a real systemd booted in a private sandbox, locally and over ssh.
+#include <pwd.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -42,11 +44,13 @@ TEST(ServiceManagerPosix, UnreachableRemoteMachineFailsWithoutHanging) {
 }
 
 // A throwaway service whose program is a shell script that sleeps: registered, started,
-// stopped and removed through the adapter, as the Service Control tab does it.
+// stopped and removed through the adapter, as the Service Control tab does it. The program
+// lies where the sandboxed unit can run it (its /tmp is private to it).
 TEST(ServiceManagerPosix, RegistersStartsStopsAndRemovesAUnit) {
     PELLQUIN_IN_SYSTEMD_SANDBOX();
     ASSERT_TRUE(SystemdRuns());
-    char pattern[] = "/tmp/pellquin-unit-XXXXXX";
+    mkdir("/usr/local/lib", 0755);
+    char pattern[] = "/usr/local/lib/pellquin-unit-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     const std::string directory = pattern;
     chmod(directory.c_str(), 0755);
@@ -171,6 +175,42 @@ TEST(ServiceManagerPosix, RemoteManagerOverSshFailsWhenSshIsRefused) {
         EXPECT_EQ(result.error, 1722u);
         EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30));
     }
+}
+
+// An ordinary local user asks with polkit's interactive authentication allowed; where polkit
+// grants nothing (the sandbox has no polkit), the refusal is Access is denied, as on Windows.
+TEST(ServiceManagerPosix, AnOrdinaryLocalUserIsRefusedControlAsAccessDenied) {
+    PELLQUIN_IN_SYSTEMD_SANDBOX();
+    const std::string unit = "PellquinLocalProbe";
+    std::ofstream("/etc/systemd/system/" + unit + ".service")
+        << "[Service]\nExecStart=/bin/sleep 300\n";
+    ASSERT_EQ(std::system("systemctl daemon-reload"), 0);
+    const passwd* user = getpwnam(test::SystemdSandbox::kPlainUser);
+    ASSERT_NE(user, nullptr);
+    const uid_t uid = user->pw_uid;
+    const gid_t gid = user->pw_gid;
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (setgid(gid) != 0 || setuid(uid) != 0) {
+            _exit(90);
+        }
+        auto manager = MakeServiceManager(std::string());
+        const ServiceHandleResult scm = manager->OpenManager(std::string());
+        if (scm.handle == 0) {
+            _exit(91);
+        }
+        const ServiceHandleResult service = manager->Open(scm.handle, unit);
+        if (service.handle == 0) {
+            _exit(92);
+        }
+        _exit(static_cast<int>(manager->Start(service.handle)));
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 5);
+    EXPECT_NE(std::system(("systemctl is-active --quiet " + unit).c_str()), 0);
 }
 
 }  // namespace

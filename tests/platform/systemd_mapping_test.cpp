@@ -1,8 +1,15 @@
 #include "platform/systemd_mapping.h"
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
 
 namespace pellquin {
 namespace {
@@ -97,6 +104,99 @@ TEST(SystemdMapping, UnitFileQuotesWhatSystemdWouldReadOtherwise) {
     EXPECT_FALSE(UnitFileText({"P", "P", "relative/PellquinService"}, &text));
     EXPECT_FALSE(UnitFileText({"P", "P\n[Service]", "/opt/PellquinService"}, &text));
     EXPECT_EQ(text, before);
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::string InstalledUnit() {
+    std::string text;
+    EXPECT_TRUE(
+        UnitFileText({"Pellquin", "Pellquin", "/usr/local/lib/pellquin/PellquinService"}, &text));
+    return text;
+}
+
+// Each line a sandboxed network service needs, and what goes wrong without it.
+TEST(SystemdMapping, UnitRunsTheServiceSandboxedAsItsOwnUser) {
+    const std::string unit = InstalledUnit();
+    const char* lines[] = {
+        "User=pellquin",            // not root
+        "Group=pellquin",           //
+        "StateDirectory=pellquin",  // /var/lib/pellquin made and owned by that user: the log
+        "ReadWritePaths=/var/lib/pellquin",
+        "Environment=\"PELLQUIN_SYSTEM_DIR=/var/lib/pellquin\"",  // where View Log looks
+        "ProtectSystem=strict",  // no program or configuration can be replaced
+        "ProtectHome=yes",
+        "PrivateTmp=yes",
+        "NoNewPrivileges=yes",
+        "CapabilityBoundingSet=",
+        "RestrictAddressFamilies=AF_INET AF_INET6 AF_UNIX",
+        "SystemCallFilter=@system-service",
+        "WantedBy=multi-user.target",
+    };
+    for (const char* line : lines) {
+        EXPECT_NE(unit.find(std::string("\n") + line + "\n"), std::string::npos) << line;
+    }
+    EXPECT_EQ(unit.find("\nUser=root"), std::string::npos);
+}
+
+// The system's package installs the unit that Install writes, so that a machine behaves the
+// same whichever way the service came onto it.
+TEST(SystemdMapping, PackagedUnitIsTheOneInstallWrites) {
+    std::string unit;
+    ASSERT_TRUE(UnitFileText({"Pellquin", "Pellquin", "/x/PellquinService"}, &unit));
+    std::string packaged = ReadFile(PELLQUIN_PACKAGED_UNIT);
+    const std::string placeholder = "@PELLQUIN_SERVICE_PROGRAM@";
+    const size_t at = packaged.find(placeholder);
+    ASSERT_NE(at, std::string::npos);
+    packaged.replace(at, placeholder.size(), "/x/PellquinService");
+    EXPECT_EQ(packaged, unit);
+}
+
+// systemd's own rating of the written unit: "OK" (below 5) or better.
+TEST(SystemdMapping, SystemdRatesTheUnitsExposureOkOrBetter) {
+    if (std::system("systemd-analyze --version >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "skipped: systemd-analyze is not installed";
+    }
+    char pattern[] = "/tmp/pellquin-unit-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string file = std::string(pattern) + "/Pellquin.service";
+    std::ofstream(file) << InstalledUnit();
+    std::FILE* pipe = popen(
+        ("systemd-analyze security --offline=true --no-pager " + file + " 2>&1").c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string output;
+    char buffer[4096];
+    size_t got = 0;
+    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+        output.append(buffer, got);
+    }
+    pclose(pipe);
+    std::remove(file.c_str());
+    std::remove(pattern);
+    const std::string marker = "Overall exposure level for Pellquin.service: ";
+    const size_t at = output.rfind(marker);
+    ASSERT_NE(at, std::string::npos) << output;
+    const double exposure = std::atof(output.c_str() + at + marker.size());
+    EXPECT_LT(exposure, 5.0) << output.substr(at);
+    const std::string rating = output.substr(at + marker.size());
+    EXPECT_TRUE(rating.find(" OK") != std::string::npos ||
+                rating.find(" SAFE") != std::string::npos)
+        << rating;
+}
+
+// What Install writes when a machine has no configuration: the service's own defaults, but
+// naming the credentials file and leaving the log in the state directory.
+TEST(SystemdMapping, ConfigurationNamesTheCredentialsAndKeepsTheLogInTheStateDirectory) {
+    const std::string config = ServiceConfigText();
+    for (const char* line : {"credentials_file = /etc/pellquin/credentials",
+                             "log_dir =", "samba_server =", "port = 8021"}) {
+        EXPECT_NE(config.find(std::string("\n") + line + "\n"), std::string::npos) << line;
+    }
 }
 
 }  // namespace

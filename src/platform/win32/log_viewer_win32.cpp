@@ -20,7 +20,7 @@ public:
 
 }  // namespace
 
-std::unique_ptr<LogViewer> MakeLogViewer() {
+std::unique_ptr<LogViewer> MakeLogViewer(LogTextWindow /*window*/) {
     return std::make_unique<LogViewerWin32>();
 }
 

@@ -104,6 +104,7 @@ void ServiceControl::Connect(bool thisMachine, const std::string& remoteName) {
     m_connectedHost = machine;
     if (manager.handle == 0) {
         LogServiceMessage("Failed to Connect to SCManager", manager.error);
+        LogDetail(m_manager->LastFailureDetail());
         m_connectedHost.clear();
         return;
     }
@@ -201,7 +202,16 @@ void ServiceControl::StopService() {
     }
 }
 
+void ServiceControl::LogDetail(const std::string& detail) {
+    if (!detail.empty()) {
+        m_log.push_back(detail);
+    }
+}
+
 std::string ServiceControl::ServiceLogPath() {
+    if (m_files->OwnPlacement()) {
+        return m_files->LogPath(m_connectedHost);
+    }
     if (!m_connectedHost.empty()) {
         return AdminSystem32(m_connectedHost) + "\\" + kLogFileName;
     }
@@ -235,6 +245,66 @@ void ServiceControl::InstallService() {
     // machine and register it with another.
     const bool thisMachine = m_connectedHost.empty();
     const std::string remoteName = m_connectedHost;
+    ServiceRegistration registration;
+    registration.name = kProductName;
+    registration.displayName = kProductName;
+    if (m_files->OwnPlacement()) {
+        if (!PlaceProgram(&registration.executablePath)) {
+            return;
+        }
+    } else if (!CopyToSystemDirectory(thisMachine, remoteName, &registration.executablePath)) {
+        return;
+    }
+
+    LogServiceMessage("Installing Service", 0);
+    const ServiceHandleResult created = m_manager->Create(m_scmHandle, registration);
+    if (created.handle == 0) {
+        LogServiceMessage("Failed to install service.", created.error);
+        LogDetail(m_manager->LastFailureDetail());
+        return;
+    }
+    LogServiceMessage("Service Installed Successfully", 0);
+    m_controls.cmdInstall = false;
+    m_controls.cmdUninstall = true;
+    m_serviceHandle = created.handle;
+    m_serviceOpen = 1;
+    DisconnectServiceManager();
+    Connect(thisMachine, remoteName);
+}
+
+bool ServiceControl::PlaceProgram(std::string* executablePath) {
+    const ServicePlacement placement = m_files->Placement(m_connectedHost);
+    if (placement.packaged) {
+        LogServiceMessage(
+            "Using the service executable installed with the system: " + placement.copyDestination,
+            0);
+    } else {
+        const std::string source = m_files->ProgramDirectory() + m_files->ServiceProgramName();
+        LogServiceMessage("Copying service executable to " + placement.copyDestination, 0);
+        const uint32_t copyError = m_files->Copy(source, placement.copyDestination);
+        if (copyError != 0) {
+            LogServiceMessage("Failed to Copy " + source + " to " + placement.copyDestination,
+                              copyError);
+            LogDetail(m_files->LastFailureDetail());
+            return false;
+        }
+    }
+    std::vector<std::string> notes;
+    const uint32_t configError = m_files->Configure(m_connectedHost, &notes);
+    if (configError != 0) {
+        LogServiceMessage("Failed to write the service configuration", configError);
+        LogDetail(m_files->LastFailureDetail());
+        return false;
+    }
+    for (const std::string& note : notes) {
+        LogServiceMessage(note, 0);
+    }
+    *executablePath = placement.executablePath;
+    return true;
+}
+
+bool ServiceControl::CopyToSystemDirectory(bool thisMachine, const std::string& remoteName,
+                                           std::string* executablePath) {
     std::string copyDirectory;
     std::string serviceDirectory;
     if (thisMachine) {
@@ -247,7 +317,7 @@ void ServiceControl::InstallService() {
         const uint32_t status = m_shares.ShareGetInfo(remoteName, "Admin$", &folder);
         if (status != 0) {
             LogServiceMessage("Cannot NetShareGetInfo on " + remoteName, status);
-            return;
+            return false;
         }
         serviceDirectory = JoinServicePath(folder, "System32");
     }
@@ -259,26 +329,11 @@ void ServiceControl::InstallService() {
     const uint32_t copyError = m_files->Copy(source, destination);
     if (copyError != 0) {
         LogServiceMessage("Failed to Copy " + source + " to " + destination, copyError);
-        return;
+        LogDetail(m_files->LastFailureDetail());
+        return false;
     }
-
-    LogServiceMessage("Installing Service", 0);
-    ServiceRegistration registration;
-    registration.name = kProductName;
-    registration.displayName = kProductName;
-    registration.executablePath = JoinServicePath(serviceDirectory, programName);
-    const ServiceHandleResult created = m_manager->Create(m_scmHandle, registration);
-    if (created.handle == 0) {
-        LogServiceMessage("Failed to install service.", created.error);
-        return;
-    }
-    LogServiceMessage("Service Installed Successfully", 0);
-    m_controls.cmdInstall = false;
-    m_controls.cmdUninstall = true;
-    m_serviceHandle = created.handle;
-    m_serviceOpen = 1;
-    DisconnectServiceManager();
-    Connect(thisMachine, remoteName);
+    *executablePath = JoinServicePath(serviceDirectory, programName);
+    return true;
 }
 
 void ServiceControl::UninstallService() {

@@ -77,6 +77,15 @@ private:
     // Connects to this machine (empty name) or to the named one.
     void Connect(bool thisMachine, const std::string& remoteName);
     std::string DisplayHost() const;
+    // The transport's own words for a failure, as a line after the failure's own line.
+    void LogDetail(const std::string& detail);
+    // Installation's first steps where the platform has places of its own (Linux): the
+    // packaged program or a copy, then the service's configuration. False after a failure's
+    // lines.
+    bool PlaceProgram(std::string* executablePath);
+    // The same through the system directory, on a remote machine its Admin$ share (Windows).
+    bool CopyToSystemDirectory(bool thisMachine, const std::string& remoteName,
+                               std::string* executablePath);
 
     std::unique_ptr<ServiceManager> m_manager;
     std::unique_ptr<ServiceFiles> m_files;
