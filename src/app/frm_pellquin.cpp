@@ -142,6 +142,11 @@ TfrmPellquin::TfrmPellquin(WindowServices services, QWidget* parent)
     statusBar->setFixedHeight(kStatusBarHeight);
     statusBar->setSizeGripEnabled(false);
     setStatusBar(statusBar);
+    // The message is painted, not held by a child: without its name following the message,
+    // a screen reader would only ever read "Status", never "Getting Data" or "Finished".
+    connect(statusBar, &QStatusBar::messageChanged, statusBar, [statusBar](const QString& text) {
+        statusBar->setAccessibleName(text.isEmpty() ? QString("Status") : text);
+    });
 
     m_timer = new QTimer(this);
     m_timer->setObjectName("Timer1");

@@ -10,6 +10,7 @@
 
 #include "app/frm_pellquin.h"
 #include "app/message_box_prompts.h"
+#include "app/net_files_start.h"
 #include "app/pellquin_application.h"
 #include "app/window_services.h"
 #include "help/html_help_system.h"
@@ -45,10 +46,8 @@ int main(int argc, char** argv) {
     // The About box's own boxes belong to it; it gets its owner once it exists.
     MessageBoxPrompts aboutPrompts;
     try {
-        std::string error;
-        auto netFiles = MakeNetFileApi(NetCredentials{}, &error);
+        auto netFiles = StartNetFiles(prompts);
         if (!netFiles) {
-            prompts.ShowError(error);
             return 1;
         }
         auto modPQ = std::make_unique<TmodPQ>(

@@ -12,6 +12,8 @@
 #include "app/frm_status.h"
 #include "app/named_widgets.h"
 #include "app/results_model.h"
+#include "browser/header_clicks.h"
+#include "browser/keyboard_context_menu.h"
 #include "query/result_format.h"
 
 namespace pellquin {
@@ -41,9 +43,10 @@ UsersPage::UsersPage(UsersPageHost host, Prompts& prompts, TfrmStatus& status)
     for (int c = 0; c < kResultColumnCount; ++c) {
         header->resizeSection(c, widths[c]);
     }
-    connect(header, &QHeaderView::sectionClicked, this, &UsersPage::lvwItemsColumnClick);
+    HeaderClicks::Connect(header, [this](int column) { lvwItemsColumnClick(column); });
     // The header is mouse-only; the list's context menu (Menu key or Shift+F10) sorts too.
     m_lvwItems->setContextMenuPolicy(Qt::ActionsContextMenu);
+    KeyboardContextMenu::Attach(m_lvwItems);
     for (int c = 0; c < kResultColumnCount; ++c) {
         const QString caption =
             m_results->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();

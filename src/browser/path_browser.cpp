@@ -21,6 +21,8 @@
 #include "browser/file_list_model.h"
 #include "browser/frm_add_fav.h"
 #include "browser/frm_map_drive.h"
+#include "browser/header_clicks.h"
+#include "browser/keyboard_context_menu.h"
 
 namespace pellquin {
 namespace {
@@ -105,8 +107,13 @@ TPathBrowser::TPathBrowser(QSplitter* splitter, BrowserServices services, Browse
     connect(m_tvwDrives, &QTreeWidget::itemExpanded, this, &TPathBrowser::tvwDrivesExpanding);
     connect(m_tvwDrives, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         mnuDrivesPopup();
+        // A menu with nothing in it would show as a speck and swallow the next click.
+        if (!m_mniCheck->isVisible() && !m_mniDeleteFavourite->isVisible()) {
+            return;
+        }
         m_mnuDrives->exec(m_tvwDrives->viewport()->mapToGlobal(at));
     });
+    KeyboardContextMenu::Attach(m_tvwDrives);
 
     m_lvwFiles = new QTreeView(splitter);
     m_lvwFiles->setObjectName("lvwFiles");
@@ -130,7 +137,7 @@ TPathBrowser::TPathBrowser(QSplitter* splitter, BrowserServices services, Browse
     for (int c = 0; c < kFileColumnCount; ++c) {
         header->resizeSection(c, widths[c]);
     }
-    connect(header, &QHeaderView::sectionClicked, this, &TPathBrowser::lvwFilesColumnClick);
+    HeaderClicks::Connect(header, [this](int column) { lvwFilesColumnClick(column); });
     connect(m_lvwFiles->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this](const QItemSelection& selected) {
                 if (!selected.isEmpty()) {
@@ -143,6 +150,7 @@ TPathBrowser::TPathBrowser(QSplitter* splitter, BrowserServices services, Browse
     m_lvwFiles->installEventFilter(this);
     // The header is mouse-only, so the list's context menu (Menu key or Shift+F10) sorts too.
     m_lvwFiles->setContextMenuPolicy(Qt::ActionsContextMenu);
+    KeyboardContextMenu::Attach(m_lvwFiles);
     for (int c = 0; c < kFileColumnCount; ++c) {
         const QString caption = m_files->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
         auto* sort = new QAction("Sort by " + caption, m_lvwFiles);

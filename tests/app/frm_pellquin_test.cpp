@@ -1,6 +1,8 @@
 #include "app/frm_pellquin.h"
 
+#include <QAccessible>
 #include <QApplication>
+#include <QMenu>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
@@ -15,6 +17,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <memory>
@@ -387,6 +390,114 @@ private slots:
         QCOMPARE(Column(0), QStringList({"100", "10", "9"}));
         QCOMPARE(List()->selectionModel()->selectedRows(0).value(0).data().toString(),
                  QString("9"));
+    }
+
+    // Whatever way the mouse events of a quick second click arrive, each click sorts once:
+    // the second reverses the first.
+    void aQuickSecondHeaderClickIsNeverLost() {
+        QHeaderView* header = List()->header();
+        const QPoint at(header->sectionViewportPosition(0) + 5, 5);
+        QWidget* target = header->viewport();
+        const auto send = [&](QEvent::Type type) {
+            QMouseEvent event(type, at, target->mapToGlobal(at), Qt::LeftButton,
+                              type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                              Qt::NoModifier);
+            QApplication::sendEvent(target, &event);
+        };
+        const std::vector<std::vector<QEvent::Type>> secondClicks = {
+            // the double-click comes in place of the second press
+            {QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease},
+            // it follows the second press
+            {QEvent::MouseButtonPress, QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease},
+        };
+        for (const auto& second : secondClicks) {
+            CheckShare({Entry(9), Entry(100), Entry(10)});
+            send(QEvent::MouseButtonPress);
+            send(QEvent::MouseButtonRelease);
+            const QStringList afterFirst = Column(0);
+            const Qt::SortOrder firstOrder = header->sortIndicatorOrder();
+            for (QEvent::Type type : second) {
+                send(type);
+            }
+            QStringList reversed = afterFirst;
+            std::reverse(reversed.begin(), reversed.end());
+            QCOMPARE(Column(0), reversed);
+            QVERIFY(header->sortIndicatorOrder() != firstOrder);
+        }
+    }
+
+    // What a screen reader is told: the status bar's current text, and the options as radio
+    // buttons in groups that still keep their rules.
+    void assistiveTechnologyReadsTheStatusTextAndTheRadioButtons() {
+        QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(m_window->statusBar());
+        QVERIFY(bar != nullptr);
+        QCOMPARE(bar->role(), QAccessible::StatusBar);
+        CheckShare({Entry(1)});
+        QCOMPARE(bar->text(QAccessible::Name), QString("Finished"));
+        PathBox()->setEditText("");
+        Click("LMDButton4");
+        m_window->statusBar()->clearMessage();
+        QCOMPARE(bar->text(QAccessible::Name), QString("Status"));
+
+        const char* const radios[] = {"optDirectThenService", "optDirectOnly", "optServiceOnly",
+                                      "optClientRelative", "optServerRelative"};
+        for (const char* name : radios) {
+            QRadioButton* radio = Find<QRadioButton>(name);
+            QAccessibleInterface* button = QAccessible::queryAccessibleInterface(radio);
+            QVERIFY(button != nullptr);
+            QCOMPARE_EQ(button->role(), QAccessible::RadioButton);
+            QVERIFY2(button->state().checkable, name);
+            QCOMPARE(bool(button->state().checked), radio->isChecked());
+            QCOMPARE(button->text(QAccessible::Name), Plain(radio->text()));
+        }
+        // A click selects the button and deselects the others of its group; a click on the
+        // selected one keeps it selected; the other group is not touched.
+        QRadioButton* directOnly = Find<QRadioButton>("optDirectOnly");
+        for (int click = 0; click < 2; ++click) {
+            QTest::mouseClick(directOnly, Qt::LeftButton);
+            QVERIFY(directOnly->isChecked());
+            QVERIFY(!Find<QRadioButton>("optDirectThenService")->isChecked());
+            QVERIFY(!Find<QRadioButton>("optServiceOnly")->isChecked());
+            QVERIFY(Find<QRadioButton>("optClientRelative")->isChecked());
+        }
+        QVERIFY(QAccessible::queryAccessibleInterface(directOnly)->state().checked);
+    }
+
+    // Shift+F10 and the Menu key open a list's context menu at its current row.
+    void theKeyboardOpensTheListsMenus() {
+        CheckShare({Entry(1), Entry(2)});
+        struct Case {
+            const char* view;
+            Qt::Key key;
+            Qt::KeyboardModifiers modifiers;
+            QString firstItem;
+        } const cases[] = {
+            {"lvwItems", Qt::Key_F10, Qt::ShiftModifier, "Sort by ID"},
+            {"lvwItems", Qt::Key_Menu, Qt::NoModifier, "Sort by ID"},
+            {"lvwFiles", Qt::Key_F10, Qt::ShiftModifier, "Sort by File Name"},
+            {"lvwFiles", Qt::Key_Menu, Qt::NoModifier, "Sort by File Name"},
+        };
+        for (const Case& c : cases) {
+            QTreeView* view = Find<QTreeView>(c.view);
+            Pages()->setCurrentWidget(view->parentWidget()->objectName() == "tabUsers"
+                                          ? view->parentWidget()
+                                          : Pages()->widget(0));
+            QStringList opened;
+            QTimer closer;
+            closer.setSingleShot(true);
+            connect(&closer, &QTimer::timeout, [&opened] {
+                if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+                    for (QAction* action : menu->actions()) {
+                        opened << action->text();
+                    }
+                    menu->close();
+                }
+            });
+            closer.start(0);
+            QTest::keyClick(view, c.key, c.modifiers);
+            QVERIFY2(!opened.isEmpty(), c.view);
+            QCOMPARE(opened.front(), c.firstItem);
+        }
     }
 
     void copyPutsEveryRowOnTheClipboard() {
