@@ -52,7 +52,8 @@ QRect BoundedToScreens(int left, int top, int width, int height, const QList<QRe
             const int64_t dx = cx - Clamp64(cx, s.x(), int64_t{s.x()} + s.width() - 1);
             const int64_t dy = cy - Clamp64(cy, s.y(), int64_t{s.y()} + s.height() - 1);
             // Each difference fits in 33 bits, so the sum of squares fits in 64.
-            const uint64_t distance = static_cast<uint64_t>(dx * dx) + static_cast<uint64_t>(dy * dy);
+            const uint64_t distance =
+                static_cast<uint64_t>(dx * dx) + static_cast<uint64_t>(dy * dy);
             if (distance < bestDistance) {
                 bestDistance = distance;
                 best = i;

@@ -11,8 +11,7 @@ void KeyboardContextMenu::Attach(QAbstractItemView* view) {
     view->installEventFilter(new KeyboardContextMenu(view));
 }
 
-KeyboardContextMenu::KeyboardContextMenu(QAbstractItemView* view)
-    : QObject(view), m_view(view) {}
+KeyboardContextMenu::KeyboardContextMenu(QAbstractItemView* view) : QObject(view), m_view(view) {}
 
 bool KeyboardContextMenu::eventFilter(QObject* watched, QEvent* event) {
     if (watched != m_view) {

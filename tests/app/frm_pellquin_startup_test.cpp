@@ -327,9 +327,11 @@ private slots:
     }
 
     void aHugeStoredWindowFarOffScreenStartsOnAScreenAndWithinIt() {
-        for (const auto& [name, value] :
-             {std::pair<const char*, uint32_t>{"WindowLeft", 100000}, {"WindowTop", 0x7fffff00},
-              {"WindowHeight", 0x7fffffff}, {"WindowWidth", 0x7fffffff}, {"DoneFirstRun", 1}}) {
+        for (const auto& [name, value] : {std::pair<const char*, uint32_t>{"WindowLeft", 100000},
+                                          {"WindowTop", 0x7fffff00},
+                                          {"WindowHeight", 0x7fffffff},
+                                          {"WindowWidth", 0x7fffffff},
+                                          {"DoneFirstRun", 1}}) {
             m_registry->PutDword(RegistryRoot::CurrentUser, kDefaultsKey, name, value);
         }
         Start({});

@@ -2,15 +2,17 @@
 
 #include <QAccessible>
 #include <QApplication>
-#include <QMenu>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QImage>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -47,8 +49,19 @@ public:
     std::vector<QString> closeSteps;
     std::vector<QString> enumSteps;
 
+    // Per close: whether the pop-up's pixels on screen are the pop-up with its current step.
+    std::vector<bool> closeShownOnScreen;
+
     uint32_t FileClose(const std::optional<std::string>& server, uint32_t id) override {
         closeSteps.push_back(popup != nullptr && popup->isVisible() ? popup->Step() : QString());
+        if (popup != nullptr && popup->isVisible() && popup->windowHandle() != nullptr) {
+            const QImage onScreen = popup->screen()
+                                        ->grabWindow(popup->winId())
+                                        .toImage()
+                                        .convertToFormat(QImage::Format_RGB32);
+            const QImage drawn = popup->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            closeShownOnScreen.push_back(!onScreen.isNull() && onScreen == drawn);
+        }
         return FakeNetFileApi::FileClose(server, id);
     }
     uint32_t FileEnum(const std::optional<std::string>& server, const std::string& basePath,
@@ -613,6 +626,19 @@ private slots:
         QCOMPARE(m_net->enumSteps.back(), QString("Refreshing List"));
         QVERIFY(!m_window->frmStatus().isVisible());
         QCOMPARE(Column(0), QStringList({"3", "4"}));
+    }
+
+    // The pop-up is on screen, painted with the current step, at every close of a long run.
+    void clearAllPaintsThePopUpBeforeEachClose() {
+        Find<QCheckBox>("chkPromptClearConnection")->setChecked(false);
+        Find<QRadioButton>("optDirectOnly")->setChecked(true);
+        CheckShare({Entry(1), Entry(2), Entry(3)});
+        Serve({});
+        Click("cmdClearAll");
+        QCOMPARE(m_net->closeSteps,
+                 std::vector<QString>(
+                     {"Clearing Connection 1", "Clearing Connection 2", "Clearing Connection 3"}));
+        QCOMPARE(m_net->closeShownOnScreen, std::vector<bool>({true, true, true}));
     }
 
     void clearAllOnAnEmptyListRefreshes() {

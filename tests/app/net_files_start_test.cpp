@@ -1,13 +1,13 @@
 // The desktop program's start of the network file calls over the real adapter, with the
 // default credentials file in a private config directory.
 
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstdlib>
 #include <fstream>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "app/net_files_start.h"
 #include "scripted_prompts.h"
@@ -59,8 +59,9 @@ private slots:
             QCOMPARE(prompts.shown.size(), size_t{1});
             const std::string& box = prompts.shown.front();
             QVERIFY2(box.rfind("Error: ", 0) == 0, box.c_str());
-            QVERIFY2(box.find(file) != std::string::npos || box.find(c.reported) != std::string::npos,
-                     box.c_str());
+            QVERIFY2(
+                box.find(file) != std::string::npos || box.find(c.reported) != std::string::npos,
+                box.c_str());
             QVERIFY2(box.find(c.reported) != std::string::npos, box.c_str());
             QVERIFY2(box.find("carries on without") != std::string::npos, box.c_str());
         }
