@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "browser/browser_services.h"
 #include "prompts/prompts.h"
+#include "browser/browser_services.h"
 
 class QComboBox;
 class QPushButton;

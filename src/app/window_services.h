@@ -3,9 +3,9 @@
 #include <QDialog>
 #include <memory>
 
+#include "prompts/prompts.h"
 #include "browser/browser_services.h"
 #include "platform/path_probe.h"
-#include "prompts/prompts.h"
 #include "query/mod_pq.h"
 #include "service/control/service_control_parts.h"
 #include "settings/settings_store.h"

@@ -13,9 +13,9 @@
 
 #include "platform/credentials_choice.h"
 #include "platform/credentials_file.h"
-#include "platform/net_file_api.h"
 #include "platform/recycling_net_file_api.h"
 #include "platform/samba_path_forms.h"
+#include "platform/net_file_api.h"
 
 namespace pellquin {
 namespace {
