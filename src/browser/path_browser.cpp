@@ -93,6 +93,11 @@ TPathBrowser::TPathBrowser(QSplitter* splitter, BrowserServices services, Browse
     m_mniCheck->setObjectName("mniCheck");
     m_mniDeleteFavourite = m_mnuDrives->addAction("&Delete Favourite");
     m_mniDeleteFavourite->setObjectName("mniDeleteFavourite");
+    // Shown, greyed, when neither command applies: a menu with nothing in it shows as a speck
+    // that nobody sees and that swallows the next click.
+    m_mniNothing = m_mnuDrives->addAction("(No commands for this item)");
+    m_mniNothing->setObjectName("mniNothing");
+    m_mniNothing->setEnabled(false);
     connect(m_mniCheck, &QAction::triggered, this, &TPathBrowser::mniCheckClick);
     connect(m_mniDeleteFavourite, &QAction::triggered, this,
             &TPathBrowser::mniDeleteFavouriteClick);
@@ -107,10 +112,6 @@ TPathBrowser::TPathBrowser(QSplitter* splitter, BrowserServices services, Browse
     connect(m_tvwDrives, &QTreeWidget::itemExpanded, this, &TPathBrowser::tvwDrivesExpanding);
     connect(m_tvwDrives, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         mnuDrivesPopup();
-        // A menu with nothing in it would show as a speck and swallow the next click.
-        if (!m_mniCheck->isVisible() && !m_mniDeleteFavourite->isVisible()) {
-            return;
-        }
         m_mnuDrives->exec(m_tvwDrives->viewport()->mapToGlobal(at));
     });
     KeyboardContextMenu::Attach(m_tvwDrives);
@@ -250,12 +251,18 @@ void TPathBrowser::tvwDrivesExpanding(QTreeWidgetItem* node) {
     if (node == nullptr || node->childCount() == 0 || !IsPlaceholder(node->child(0))) {
         return;
     }
-    LoadDirectories(node);
+    const bool loaded = LoadDirectories(node);
+    // The placeholder goes before any box: "Working..." stays in view only while it works.
     delete node->takeChild(0);
     node->setExpanded(true);
+    if (!loaded) {
+        m_tvwDrives->viewport()->repaint();
+        const driveitem* item = ItemOf(node);
+        m_prompts.ShowError(kCannotFindDirectory + (item != nullptr ? item->path : std::string()));
+    }
 }
 
-void TPathBrowser::LoadDirectories(QTreeWidgetItem* node) {
+bool TPathBrowser::LoadDirectories(QTreeWidgetItem* node) {
     BusyCursor cursor;
     m_tvwDrives->window()->repaint();
     const driveitem* item = ItemOf(node);
@@ -264,15 +271,15 @@ void TPathBrowser::LoadDirectories(QTreeWidgetItem* node) {
         const auto names = SubdirectoryNames(*m_services.directories, path,
                                              [this](const std::string& text) { SetStatus(text); });
         if (!names) {
-            cursor.Restore();
-            m_prompts.ShowError(kCannotFindDirectory + path);
-            return;
+            SetStatus(std::string());
+            return false;
         }
         for (const std::string& name : *names) {
             AddNode(node, DirectoryNode(path, name));
         }
     }
     SetStatus(std::string());
+    return true;
 }
 
 void TPathBrowser::LoadFileList(QTreeWidgetItem* node) {
@@ -290,6 +297,7 @@ void TPathBrowser::LoadFileList(QTreeWidgetItem* node) {
                                        [this](const std::string& text) { SetStatus(text); });
             if (!items) {
                 cursor.Restore();
+                SetStatus(std::string());
                 m_prompts.ShowError(kCannotFindDirectory + path);
                 return;
             }
@@ -324,6 +332,7 @@ void TPathBrowser::mnuDrivesPopup() {
     const PopupItems items = PopupItemsFor(ItemOf(m_tvwDrives->SelectedNode()));
     m_mniCheck->setVisible(items.check);
     m_mniDeleteFavourite->setVisible(items.deleteFavourite);
+    m_mniNothing->setVisible(!items.check && !items.deleteFavourite);
 }
 
 void TPathBrowser::mniCheckClick() {
