@@ -63,7 +63,7 @@ std::string Quoted(const std::string& text) {
 }
 
 // The argument vector a desktop launcher makes of an Exec value for one chosen file: the
-// string escapes of the value first, then the Exec quoting, then %f as one argument.
+// string escapes of the value first, then the Exec quoting, then %f or %u as one argument.
 std::vector<std::string> DesktopExecArgv(const std::string& value, const std::string& file) {
     std::string exec;
     for (size_t i = 0; i < value.size(); ++i) {
@@ -95,7 +95,8 @@ std::vector<std::string> DesktopExecArgv(const std::string& value, const std::st
             inWord = false;
         } else if (c == '%' && i + 1 < exec.size()) {
             const char code = exec[++i];
-            if (code == 'f') {
+            // %u: KIO hands a local file as its path (a remote folder as its smb:// URL).
+            if (code == 'f' || code == 'u') {
                 argv.push_back(file);
                 inWord = false;
                 word.clear();
@@ -213,6 +214,9 @@ TEST_F(DesktopContextMenuTest, EachEntryStartsTheProgramWithTheChosenPathAsItsOn
     const std::string kde = ReadText(KdeFile());
     EXPECT_NE(kde.find("Name=Check With Pellquin\n"), std::string::npos);
     EXPECT_NE(kde.find("MimeType=all/all;"), std::string::npos);
+    // A URL, not a downloaded copy, for smb:// folders; only where a check makes sense.
+    EXPECT_NE(kde.find(" %u\n"), std::string::npos);
+    EXPECT_NE(kde.find("X-KDE-Protocols=file,smb\n"), std::string::npos);
     EXPECT_EQ(RunProgram(DesktopExecArgv(Between(kde, "\nExec=", "\n"), m_item.string())), 0);
     EXPECT_EQ(Received(), expected);
 
