@@ -46,6 +46,9 @@ public:
     void lvwItemsColumnClick(int column);
 
 private:
+    // On the first fill only: widens the columns to their contents, capped.
+    void FitColumnsOnce();
+
     UsersPageHost m_host;
     Prompts& m_prompts;
     TfrmStatus& m_status;
@@ -53,6 +56,7 @@ private:
     ResultsModel* m_results = nullptr;
     int m_sortColumn = -1;  // none until a header is clicked after the list was filled
     bool m_sortAscending = true;
+    bool m_columnsFitted = false;
 };
 
 }  // namespace pellquin

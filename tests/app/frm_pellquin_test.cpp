@@ -513,6 +513,27 @@ private slots:
         }
     }
 
+    // The first fill widens the columns to what they hold (capped), later fills keep the
+    // user's widths, and long names are cut in the middle so that their ends show.
+    void theFirstFillFitsTheColumnsAndTheUserKeepsTheirs() {
+        const std::string longName =
+            "D:\\Data\\" + std::string(400, 'x') + "\\quarterly-report-final.xls";
+        CheckShare({Entry(4294967295u, longName, 7, "EXAMPLE-DOMAIN\\administrator-account")});
+        QHeaderView* header = List()->header();
+        const QFontMetrics metrics(List()->font());
+        for (int c : {0, 2}) {
+            QVERIFY2(header->sectionSize(c) > metrics.horizontalAdvance(Cell(0, c)),
+                     qPrintable(Cell(0, c)));
+        }
+        QVERIFY(header->sectionSize(1) >= 200);
+        QVERIFY(header->sectionSize(1) <= std::max(m_window->width() / 2, 200));
+        QCOMPARE(List()->textElideMode(), Qt::ElideMiddle);
+
+        header->resizeSection(0, 37);
+        CheckShare({Entry(1)});
+        QCOMPARE(header->sectionSize(0), 37);
+    }
+
     void copyPutsEveryRowOnTheClipboard() {
         CheckShare({Entry(1, "D:\\Data\\a", 3, "ann"), Entry(2, "D:\\Data\\b", 0, "ben")});
         SelectRows({1});
