@@ -199,6 +199,15 @@ private slots:
         Find<QPushButton>("LMDButton2")->click();
         QCOMPARE(m_menu->calls, (std::vector<std::string>{"Install " + Executable(), "Remove",
                                                           "Install " + Executable()}));
+
+        // An entry left out (a malformed Thunar file, say) is told before the success.
+        m_prompts->shown.clear();
+        m_menu->warning = "Thunar's custom actions file /x/uca.xml is malformed";
+        Find<QPushButton>("LMDButton2")->click();
+        QCOMPARE(m_prompts->shown,
+                 (std::vector<std::string>{
+                     "Warning: Thunar's custom actions file /x/uca.xml is malformed",
+                     "Message: Explorer Context Menu added successfully"}));
     }
 
     void onlyAFirstNonEmptyArgumentIsChecked_data() {
