@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QSplitter>
 #include <QTreeView>
+#include <algorithm>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -134,7 +135,19 @@ TPathBrowser::TPathBrowser(QSplitter* splitter, BrowserServices services, Browse
     QHeaderView* header = m_lvwFiles->header();
     header->setStretchLastSection(false);
     header->setSectionsClickable(true);
-    const int widths[kFileColumnCount] = {150, 70, 115, 115, 115};
+    int widths[kFileColumnCount] = {150, 70, 115, 115, 115};
+    // The date columns at least as wide as a long time stamp in the system's date format and
+    // the list's font: the laid-out pixels cut "10 Dec 2026 10:03 am" at many fonts.
+    {
+        const QFontMetrics metrics(m_lvwFiles->font());
+        const std::string widest =
+            TimeStampFormatter(m_dateText).Text(LocalTime{2026, 12, 28, 10, 58, 58});
+        const int needed = metrics.horizontalAdvance(QString::fromStdString(widest)) +
+                           metrics.averageCharWidth() * 3;
+        for (int c : {kFileColumnModified, kFileColumnAccessed, kFileColumnCreated}) {
+            widths[c] = std::max(widths[c], needed);
+        }
+    }
     for (int c = 0; c < kFileColumnCount; ++c) {
         header->resizeSection(c, widths[c]);
     }
