@@ -165,6 +165,11 @@ TfrmPellquin::TfrmPellquin(WindowServices services, QWidget* parent)
     m_autoRefresh->setObjectName("autoRefresh");
     connect(m_options, &OptionsPage::autoRefreshChanged, this,
             [this] { m_autoRefresh->SetSeconds(m_options->AutoRefreshSeconds()); });
+    // The message is painted, not held by a child: without its name following the message,
+    // a screen reader would only ever read "Status", never "Getting Data" or "Finished".
+    connect(statusBar, &QStatusBar::messageChanged, statusBar, [statusBar](const QString& text) {
+        statusBar->setAccessibleName(text.isEmpty() ? QString("Status") : text);
+    });
 
     m_timer = new QTimer(this);
     m_timer->setObjectName("Timer1");

@@ -1,10 +1,21 @@
 #include "app/frm_status.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFrame>
 #include <QGroupBox>
+#include <QThread>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace pellquin {
+namespace {
+
+// How long a show waits for the window system to put the pop-up on screen. A window that is
+// not exposed takes no paint: painting it at once after show() draws nothing at all.
+constexpr int kExposeWaitMs = 1000;
+
+}  // namespace
 
 TfrmStatus::TfrmStatus(QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
@@ -37,6 +48,16 @@ void TfrmStatus::ShowOver(QWidget* over) {
     }
     show();
     raise();
+    // Only the window system's own events run while waiting: no input, no sockets, so the
+    // loop that follows cannot be re-entered from here.
+    QElapsedTimer waited;
+    waited.start();
+    while (windowHandle() != nullptr && !windowHandle()->isExposed() &&
+           waited.elapsed() < kExposeWaitMs) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents |
+                                        QEventLoop::ExcludeSocketNotifiers);
+        QThread::msleep(2);
+    }
     repaint();
 }
 

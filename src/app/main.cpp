@@ -13,6 +13,7 @@
 #include "app/command_line.h"
 #include "app/frm_pellquin.h"
 #include "app/message_box_prompts.h"
+#include "app/net_files_start.h"
 #include "app/pellquin_application.h"
 #include "app/window_services.h"
 #include "help/help_file_location.h"
@@ -63,10 +64,8 @@ int main(int argc, char** argv) {
     // The About box's own boxes belong to it; it gets its owner once it exists.
     MessageBoxPrompts aboutPrompts;
     try {
-        std::string error;
-        auto netFiles = MakeNetFileApi(NetCredentials{}, &error);
+        auto netFiles = StartNetFiles(prompts);
         if (!netFiles) {
-            prompts.ShowError(error);
             return 1;
         }
         auto modPQ = std::make_unique<TmodPQ>(

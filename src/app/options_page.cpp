@@ -30,11 +30,14 @@ void SetSelected(QRadioButton* button, bool selected) {
     group->setExclusive(true);
 }
 
+// The group decides the exclusivity. The buttons stay auto-exclusive all the same: that is
+// what makes the accessibility layer announce a checkable button as a radio button rather
+// than as a check box.
 QButtonGroup* ExclusiveGroup(QObject* parent, std::initializer_list<QRadioButton*> buttons) {
     auto* group = new QButtonGroup(parent);
     group->setExclusive(true);
     for (QRadioButton* button : buttons) {
-        button->setAutoExclusive(false);
+        button->setAutoExclusive(true);
         group->addButton(button);
     }
     return group;

@@ -7,8 +7,10 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <exception>
 #include <utility>
 
@@ -16,6 +18,8 @@
 #include "app/named_widgets.h"
 #include "app/results_filter_bar.h"
 #include "app/results_model.h"
+#include "browser/header_clicks.h"
+#include "browser/keyboard_context_menu.h"
 #include "query/result_format.h"
 #include "query/row_filter.h"
 #include "query/rows_export.h"
@@ -61,6 +65,8 @@ UsersPage::UsersPage(UsersPageHost host, Prompts& prompts, TfrmStatus& status)
     m_lvwItems->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_lvwItems->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_lvwItems->setSortingEnabled(false);
+    // Paths on one server share their beginning; the end tells them apart.
+    m_lvwItems->setTextElideMode(Qt::ElideMiddle);
     QHeaderView* header = m_lvwItems->header();
     header->setStretchLastSection(false);
     header->setSectionsClickable(true);
@@ -70,9 +76,10 @@ UsersPage::UsersPage(UsersPageHost host, Prompts& prompts, TfrmStatus& status)
     for (int c = 0; c < kResultColumnCount; ++c) {
         header->resizeSection(c, widths[c]);
     }
-    connect(header, &QHeaderView::sectionClicked, this, &UsersPage::lvwItemsColumnClick);
+    HeaderClicks::Connect(header, [this](int column) { lvwItemsColumnClick(column); });
     // The header is mouse-only; the list's context menu (Menu key or Shift+F10) sorts too.
     m_lvwItems->setContextMenuPolicy(Qt::ActionsContextMenu);
+    KeyboardContextMenu::Attach(m_lvwItems);
     for (int c = 0; c < kResultColumnCount; ++c) {
         const QString caption =
             m_results->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
@@ -123,7 +130,39 @@ void UsersPage::ShowRows(std::vector<ResultRow> rows) {
     m_lvwItems->setUpdatesEnabled(false);
     m_results->SetRows(std::move(rows));
     ApplyFilter();
+    FitColumnsOnce();
     m_lvwItems->setUpdatesEnabled(true);
+}
+
+void UsersPage::FitColumnsOnce() {
+    if (m_columnsFitted || m_results->rowCount() == 0) {
+        return;
+    }
+    m_columnsFitted = true;
+    // The first rows decide: wide enough for what they hold (ids of ten digits, a user's
+    // domain name), never narrower than the laid-out width, and capped so that one long name
+    // cannot push the other columns out of sight. The user's own widths are kept afterwards.
+    // Measured from the texts, not from the view: the page may still be hidden, and a hidden
+    // view sizes its columns from no rows at all.
+    QHeaderView* header = m_lvwItems->header();
+    const QFontMetrics metrics(m_lvwItems->font());
+    const int padding =
+        2 * m_lvwItems->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_lvwItems) +
+        metrics.averageCharWidth() * 2;
+    // Half the window: the list itself has no laid-out width while its page is hidden.
+    const int cap = std::max(window()->width() / 2, 200);
+    const std::vector<ResultRow>& rows = m_results->Rows();
+    const size_t sampled = std::min<size_t>(rows.size(), 500);
+    for (int c = 0; c < kResultColumnCount; ++c) {
+        int fitted = header->sectionSizeHint(c);
+        for (size_t r = 0; r < sampled; ++r) {
+            fitted = std::max(
+                fitted,
+                metrics.horizontalAdvance(QString::fromStdString(rows[r].cells[c])) + padding);
+        }
+        const int laidOut = header->sectionSize(c);
+        header->resizeSection(c, std::min(std::max(laidOut, fitted), std::max(cap, laidOut)));
+    }
 }
 
 const std::vector<ResultRow>& UsersPage::Rows() const {

@@ -70,6 +70,8 @@ private:
     // Hides the rows the filter bar does not let through.
     void ApplyFilter();
     int HiddenRowCount() const;
+    // On the first fill only: widens the columns to their contents, capped.
+    void FitColumnsOnce();
 
     UsersPageHost m_host;
     Prompts& m_prompts;
@@ -81,6 +83,7 @@ private:
     bool m_clearing = false;
     int m_sortColumn = -1;  // none until a header is clicked after the list was filled
     bool m_sortAscending = true;
+    bool m_columnsFitted = false;
 };
 
 }  // namespace pellquin

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QRect>
 #include <optional>
 
@@ -18,9 +19,11 @@ public:
 
     QRect OuterBounds() const;
     // Moves the frame's corner to (left, top) and sizes the window so that its frame, as
-    // known now, is width by height. Stored values are applied as they are, without any check
-    // against the screen. `sizeStored` tells whether the size came from the settings (only
-    // then is it applied again once the frame is known).
+    // known now, is width by height. Bounds that fit within one of the available screens are
+    // applied as they are; others are brought onto the nearest screen and capped to it (see
+    // BoundedToScreens), so a stored size of 2^31 cannot make a window the size of the memory.
+    // `sizeStored` tells whether the size came from the settings (only then is it applied again
+    // once the frame is known).
     void SetOuterBounds(int left, int top, int width, int height, bool sizeStored);
     // To be called at every move, resize and show of the window: applies bounds that were
     // set while the window had no frame, once it has one.
@@ -30,5 +33,15 @@ private:
     QWidget& m_window;
     std::optional<QRect> m_pending;
 };
+
+// The outer bounds (left, top, width, height) as they may be applied on `screens` (available
+// areas, task bars excluded): unchanged when they lie within one screen; otherwise the size is
+// capped to the screen that holds most of them (or, when none does, the screen nearest to
+// their centre) and they are moved inside it. Sizes below 1 become 1. No screens: unchanged,
+// sizes below 1 aside. Arithmetic is 64-bit, so any int input is safe.
+QRect BoundedToScreens(int left, int top, int width, int height, const QList<QRect>& screens);
+
+// The available areas of the screens the platform reports now.
+QList<QRect> AvailableScreenAreas();
 
 }  // namespace pellquin

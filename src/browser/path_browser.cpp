@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QSplitter>
 #include <QTreeView>
+#include <algorithm>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -21,6 +22,8 @@
 #include "browser/file_list_model.h"
 #include "browser/frm_add_fav.h"
 #include "browser/frm_map_drive.h"
+#include "browser/header_clicks.h"
+#include "browser/keyboard_context_menu.h"
 
 namespace pellquin {
 namespace {
@@ -91,6 +94,11 @@ TPathBrowser::TPathBrowser(QSplitter* splitter, BrowserServices services, Browse
     m_mniCheck->setObjectName("mniCheck");
     m_mniDeleteFavourite = m_mnuDrives->addAction("&Delete Favourite");
     m_mniDeleteFavourite->setObjectName("mniDeleteFavourite");
+    // Shown, greyed, when neither command applies: a menu with nothing in it shows as a speck
+    // that nobody sees and that swallows the next click.
+    m_mniNothing = m_mnuDrives->addAction("(No commands for this item)");
+    m_mniNothing->setObjectName("mniNothing");
+    m_mniNothing->setEnabled(false);
     connect(m_mniCheck, &QAction::triggered, this, &TPathBrowser::mniCheckClick);
     connect(m_mniDeleteFavourite, &QAction::triggered, this,
             &TPathBrowser::mniDeleteFavouriteClick);
@@ -107,6 +115,7 @@ TPathBrowser::TPathBrowser(QSplitter* splitter, BrowserServices services, Browse
         mnuDrivesPopup();
         m_mnuDrives->exec(m_tvwDrives->viewport()->mapToGlobal(at));
     });
+    KeyboardContextMenu::Attach(m_tvwDrives);
 
     m_lvwFiles = new QTreeView(splitter);
     m_lvwFiles->setObjectName("lvwFiles");
@@ -126,11 +135,23 @@ TPathBrowser::TPathBrowser(QSplitter* splitter, BrowserServices services, Browse
     QHeaderView* header = m_lvwFiles->header();
     header->setStretchLastSection(false);
     header->setSectionsClickable(true);
-    const int widths[kFileColumnCount] = {150, 70, 115, 115, 115};
+    int widths[kFileColumnCount] = {150, 70, 115, 115, 115};
+    // The date columns at least as wide as a long time stamp in the system's date format and
+    // the list's font: the laid-out pixels cut "10 Dec 2026 10:03 am" at many fonts.
+    {
+        const QFontMetrics metrics(m_lvwFiles->font());
+        const std::string widest =
+            TimeStampFormatter(m_dateText).Text(LocalTime{2026, 12, 28, 10, 58, 58});
+        const int needed = metrics.horizontalAdvance(QString::fromStdString(widest)) +
+                           metrics.averageCharWidth() * 3;
+        for (int c : {kFileColumnModified, kFileColumnAccessed, kFileColumnCreated}) {
+            widths[c] = std::max(widths[c], needed);
+        }
+    }
     for (int c = 0; c < kFileColumnCount; ++c) {
         header->resizeSection(c, widths[c]);
     }
-    connect(header, &QHeaderView::sectionClicked, this, &TPathBrowser::lvwFilesColumnClick);
+    HeaderClicks::Connect(header, [this](int column) { lvwFilesColumnClick(column); });
     connect(m_lvwFiles->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this](const QItemSelection& selected) {
                 if (!selected.isEmpty()) {
@@ -143,6 +164,7 @@ TPathBrowser::TPathBrowser(QSplitter* splitter, BrowserServices services, Browse
     m_lvwFiles->installEventFilter(this);
     // The header is mouse-only, so the list's context menu (Menu key or Shift+F10) sorts too.
     m_lvwFiles->setContextMenuPolicy(Qt::ActionsContextMenu);
+    KeyboardContextMenu::Attach(m_lvwFiles);
     for (int c = 0; c < kFileColumnCount; ++c) {
         const QString caption = m_files->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
         auto* sort = new QAction("Sort by " + caption, m_lvwFiles);
@@ -242,12 +264,18 @@ void TPathBrowser::tvwDrivesExpanding(QTreeWidgetItem* node) {
     if (node == nullptr || node->childCount() == 0 || !IsPlaceholder(node->child(0))) {
         return;
     }
-    LoadDirectories(node);
+    const bool loaded = LoadDirectories(node);
+    // The placeholder goes before any box: "Working..." stays in view only while it works.
     delete node->takeChild(0);
     node->setExpanded(true);
+    if (!loaded) {
+        m_tvwDrives->viewport()->repaint();
+        const driveitem* item = ItemOf(node);
+        m_prompts.ShowError(kCannotFindDirectory + (item != nullptr ? item->path : std::string()));
+    }
 }
 
-void TPathBrowser::LoadDirectories(QTreeWidgetItem* node) {
+bool TPathBrowser::LoadDirectories(QTreeWidgetItem* node) {
     BusyCursor cursor;
     m_tvwDrives->window()->repaint();
     const driveitem* item = ItemOf(node);
@@ -256,15 +284,15 @@ void TPathBrowser::LoadDirectories(QTreeWidgetItem* node) {
         const auto names = SubdirectoryNames(*m_services.directories, path,
                                              [this](const std::string& text) { SetStatus(text); });
         if (!names) {
-            cursor.Restore();
-            m_prompts.ShowError(kCannotFindDirectory + path);
-            return;
+            SetStatus(std::string());
+            return false;
         }
         for (const std::string& name : *names) {
             AddNode(node, DirectoryNode(path, name));
         }
     }
     SetStatus(std::string());
+    return true;
 }
 
 void TPathBrowser::LoadFileList(QTreeWidgetItem* node) {
@@ -282,6 +310,7 @@ void TPathBrowser::LoadFileList(QTreeWidgetItem* node) {
                                        [this](const std::string& text) { SetStatus(text); });
             if (!items) {
                 cursor.Restore();
+                SetStatus(std::string());
                 m_prompts.ShowError(kCannotFindDirectory + path);
                 return;
             }
@@ -316,6 +345,7 @@ void TPathBrowser::mnuDrivesPopup() {
     const PopupItems items = PopupItemsFor(ItemOf(m_tvwDrives->SelectedNode()));
     m_mniCheck->setVisible(items.check);
     m_mniDeleteFavourite->setVisible(items.deleteFavourite);
+    m_mniNothing->setVisible(!items.check && !items.deleteFavourite);
 }
 
 void TPathBrowser::mniCheckClick() {

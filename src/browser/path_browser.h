@@ -45,8 +45,9 @@ public:
 
     // Clears the tree and builds it anew from the drives present and the favourites list.
     void LoadDrives();
-    // Adds the sub-directories of a path node as children, each with its placeholder.
-    void LoadDirectories(QTreeWidgetItem* node);
+    // Adds the sub-directories of a path node as children, each with its placeholder. False,
+    // with nothing added and the status text cleared, when the path cannot be read.
+    bool LoadDirectories(QTreeWidgetItem* node);
     // Fills the file list for a node and puts its path into the path box.
     void LoadFileList(QTreeWidgetItem* node);
     // Runs the add-favourite dialog and, on OK, adds and saves the favourite.
@@ -88,6 +89,7 @@ private:
     QMenu* m_mnuDrives = nullptr;
     QAction* m_mniCheck = nullptr;
     QAction* m_mniDeleteFavourite = nullptr;
+    QAction* m_mniNothing = nullptr;  // greyed, alone when neither command applies
     TfrmAddFav* m_frmAddFav = nullptr;
     QTreeWidgetItem* m_favouritesRoot = nullptr;
     QTreeWidgetItem* m_selectedNode = nullptr;  // the node the last selection change went to

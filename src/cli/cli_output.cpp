@@ -144,7 +144,7 @@ void WriteCheckedPaths(std::ostream& out, const std::vector<CheckedPath>& checks
                 // WriteRows puts each object on a line of its own that starts with " {".
                 while (std::getline(lines, line)) {
                     if (line.compare(0, 2, " {") == 0) {
-                        out << (first ? "\n" : ",\n") << " {\"path\": " << JsonString(check.path)
+                        out << (first ? "\n" : ",\n") << " {\"path\": " << JsonQuoted(check.path)
                             << ", "
                             << line.substr(
                                    2, line.back() == ',' ? line.size() - 3 : std::string::npos);

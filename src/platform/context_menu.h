@@ -16,6 +16,11 @@ public:
     // an earlier installation. False when an entry could not be written.
     virtual bool Install(const std::string& executable) = 0;
 
+    // After an Install that returned true: what it could not do all the same (an entry left
+    // out, with its cause and the file it concerns), for the user; empty when everything was
+    // written.
+    virtual std::string Warning() const { return std::string(); }
+
     // Deletes what Install writes, and nothing else. Entries that are missing or cannot be
     // deleted are passed over.
     virtual void Remove() = 0;

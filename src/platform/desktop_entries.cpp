@@ -85,6 +85,8 @@ std::string KdeServiceMenu(const std::string& executable) {
                "Type=Service\n"
                "X-KDE-ServiceTypes=KonqPopupMenu/Plugin\n"
                "MimeType=all/all;\n"
+               // Local items and SMB shares: elsewhere there is no server to ask.
+               "X-KDE-Protocols=file,smb\n"
                "Actions=checkWithPellquin;\n") +
            kMarker +
            "\n\n"
@@ -94,7 +96,9 @@ std::string KdeServiceMenu(const std::string& executable) {
            "\n"
            "Icon=system-search\n"
            "Exec=" +
-           DesktopExecArgument(executable) + " %f\n";
+           // %u, not %f: for an smb:// folder %f is a downloaded temporary copy, and the
+           // check would ask about the wrong file. A local item still comes as its path.
+           DesktopExecArgument(executable) + " %u\n";
 }
 
 std::string NautilusScript(const std::string& executable) {

@@ -12,7 +12,8 @@ namespace pellquin {
 // The caption every file manager shows.
 inline constexpr const char kContextMenuCaption[] = "Check With Pellquin";
 
-// A KDE service menu (.desktop) for all files and folders.
+// A KDE service menu (.desktop) for all local files and folders and those on SMB shares; the
+// chosen item comes as %u (a path for a local one, an smb:// URL otherwise).
 std::string KdeServiceMenu(const std::string& executable);
 
 // A Nautilus script: starts the program on its first argument, made absolute against the

@@ -44,6 +44,19 @@ public:
     // be read (missing, no rights) reports nothing.
     virtual void List(const std::string& path,
                       const std::function<void(const DirectoryEntry&)>& onEntry) = 0;
+
+    // IsDirectory and List in one: false when `path` is no directory (nothing called);
+    // otherwise calls `onOpened` once, then `onEntry` as List does, and returns true. Over the
+    // network a directory is then opened once instead of twice. The default asks both.
+    virtual bool ListDirectory(const std::string& path, const std::function<void()>& onOpened,
+                               const std::function<void(const DirectoryEntry&)>& onEntry) {
+        if (!IsDirectory(path)) {
+            return false;
+        }
+        onOpened();
+        List(path, onEntry);
+        return true;
+    }
 };
 
 // UNC paths are read as the user of the smbclient-style authentication file

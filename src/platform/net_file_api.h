@@ -79,6 +79,9 @@ public:
 // when present). Windows uses the logon session.
 struct NetCredentials {
     std::string credentialsFile;
+    // Leave every credentials file aside (the named and the default one) and go on with the
+    // ticket, or with none: for a program that has told the user why a file cannot be used.
+    bool withoutFile = false;
 };
 
 // This system's network file calls. Returns nullptr and sets *error to a text for the user

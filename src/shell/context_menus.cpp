@@ -13,6 +13,10 @@ void ContextMenus::InstallContextMenus() {
         m_prompts.ShowError("Could not add Context Menu. Please Check security rights");
         return;
     }
+    const std::string warning = m_menu->Warning();
+    if (!warning.empty()) {
+        m_prompts.ShowWarning(warning);
+    }
     m_prompts.ShowMessage("Explorer Context Menu added successfully");
 }
 

@@ -59,6 +59,17 @@ private:
     bool m_active = true;
 };
 
+// A versions file written by hand or pretty-printed puts blanks and line breaks around the
+// address; they are no part of it, as they are no part of the version text.
+std::string TrimmedAddress(const std::string& text) {
+    const char* const blanks = " \t\r\n";
+    const size_t begin = text.find_first_not_of(blanks);
+    if (begin == std::string::npos) {
+        return std::string();
+    }
+    return text.substr(begin, text.find_last_not_of(blanks) - begin + 1);
+}
+
 }  // namespace
 
 TfrmAbout::TfrmAbout(std::unique_ptr<UpdateChecker> checker, std::unique_ptr<UrlLauncher> launcher,
@@ -156,6 +167,21 @@ void TfrmAbout::FormShow() {
 void TfrmAbout::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     FormShow();
+    CentreOverOwner();
+    // The window manager frames the box only once it is mapped; centred again then, with the
+    // frame known, it stands centred from its first appearance on.
+    QMetaObject::invokeMethod(this, &TfrmAbout::CentreOverOwner, Qt::QueuedConnection);
+}
+
+void TfrmAbout::CentreOverOwner() {
+    const QWidget* owner = parentWidget() != nullptr ? parentWidget()->window() : nullptr;
+    if (owner == nullptr || !isVisible()) {
+        return;
+    }
+    const QRect frame = frameGeometry();
+    const QPoint corner =
+        owner->frameGeometry().center() - QPoint(frame.width() / 2, frame.height() / 2);
+    move(corner);
 }
 
 void TfrmAbout::cmdUpdatesClick() {
@@ -193,7 +219,7 @@ void TfrmAbout::cmdUpdatesClick() {
 }
 
 void TfrmAbout::cmdDownloadClick() {
-    const std::string& address = m_checker->DownloadURL();
+    const std::string address = TrimmedAddress(m_checker->DownloadURL());
     if (!IsWebAddress(address)) {
         m_prompts.ShowError("The download address \"" + address + "\" is not a web address");
         return;

@@ -50,6 +50,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Centres the box's frame over its owner's window (at every show; the frame of a box that
+    // is not yet framed is taken as it is and centred again once it is known).
+    void CentreOverOwner();
     // The show event: the information labels, then the proxy settings from the registry.
     void FormShow();
     void SetUnderlined(bool underlined);

@@ -20,6 +20,7 @@
 #include <memory>
 
 #include "app/frm_pellquin.h"
+#include "app/window_geometry.h"
 #include "fake_context_menu.h"
 #include "fake_html_help.h"
 #include "fake_net_file_api.h"
@@ -198,6 +199,15 @@ private slots:
         Find<QPushButton>("LMDButton2")->click();
         QCOMPARE(m_menu->calls, (std::vector<std::string>{"Install " + Executable(), "Remove",
                                                           "Install " + Executable()}));
+
+        // An entry left out (a malformed Thunar file, say) is told before the success.
+        m_prompts->shown.clear();
+        m_menu->warning = "Thunar's custom actions file /x/uca.xml is malformed";
+        Find<QPushButton>("LMDButton2")->click();
+        QCOMPARE(m_prompts->shown,
+                 (std::vector<std::string>{
+                     "Warning: Thunar's custom actions file /x/uca.xml is malformed",
+                     "Message: Explorer Context Menu added successfully"}));
     }
 
     void onlyAFirstNonEmptyArgumentIsChecked_data() {
@@ -293,6 +303,59 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QVERIFY(window.frameGeometry() != window.geometry());  // the platform draws a frame
         QTRY_COMPARE(window.frameGeometry(), stored);
+    }
+
+    // The platform here has two screens side by side (tests/app/two_screens.json): 1920 by
+    // 1080 at the origin and 1280 by 1024 to its right.
+    void storedBoundsThatFitNoScreenComeBackOnTheNearestAndCappedToIt() {
+        const QList<QRect> screens{QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
+        struct Case {
+            const char* what;
+            QRect stored;  // as left, top, width, height; the ints are taken as they are
+            QRect expected;
+        } const cases[] = {
+            {"fits the first screen", QRect(150, 110, 870, 610), QRect(150, 110, 870, 610)},
+            {"fits the second screen", QRect(2000, 20, 800, 600), QRect(2000, 20, 800, 600)},
+            {"far right, below", QRect(100000, 90000, 800, 600), QRect(2400, 424, 800, 600)},
+            {"far left, above", QRect(-50000, -70000, 800, 600), QRect(0, 0, 800, 600)},
+            {"across both: the one holding more", QRect(1800, 100, 800, 600),
+             QRect(1920, 100, 800, 600)},
+            {"taller than any screen", QRect(10, 10, 700, 5000), QRect(10, 0, 700, 1080)},
+            {"no size", QRect(10, 10, 0, -4), QRect(10, 10, 1, 1)},
+        };
+        for (const Case& c : cases) {
+            QCOMPARE_EQ(BoundedToScreens(c.stored.x(), c.stored.y(), c.stored.width(),
+                                         c.stored.height(), screens),
+                        c.expected);
+        }
+        // Sizes at the edge of int (a stored 0x7fffffff) do not overflow.
+        QCOMPARE(BoundedToScreens(0x7fffffff, 0x7fffffff, 0x7fffffff, 0x7fffffff, screens),
+                 QRect(1920, 0, 1280, 1024));
+        QCOMPARE(BoundedToScreens(-0x7fffffff - 1, 5, 0x7fffffff, 0x7fffffff, screens),
+                 QRect(0, 0, 1920, 1080));
+    }
+
+    void aHugeStoredWindowFarOffScreenStartsOnAScreenAndWithinIt() {
+        for (const auto& [name, value] : {std::pair<const char*, uint32_t>{"WindowLeft", 100000},
+                                          {"WindowTop", 0x7fffff00},
+                                          {"WindowHeight", 0x7fffffff},
+                                          {"WindowWidth", 0x7fffffff},
+                                          {"DoneFirstRun", 1}}) {
+            m_registry->PutDword(RegistryRoot::CurrentUser, kDefaultsKey, name, value);
+        }
+        Start({});
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        const QRect second(1920, 0, 1280, 1024);
+        QTRY_VERIFY2(second.contains(m_window->frameGeometry()),
+                     qPrintable(QString("frame at %1,%2 %3x%4")
+                                    .arg(m_window->frameGeometry().x())
+                                    .arg(m_window->frameGeometry().y())
+                                    .arg(m_window->frameGeometry().width())
+                                    .arg(m_window->frameGeometry().height())));
+        Exit();
+        // What is saved is where the window was, so the next start needs no mending.
+        QVERIFY(m_registry->GetDword(RegistryRoot::CurrentUser, kDefaultsKey, "WindowLeft")
+                    .value_or(0) >= 1920u);
     }
 
     void helpFromTheWindow() {

@@ -1,15 +1,19 @@
 #include "app/frm_pellquin.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QImage>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -17,6 +21,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <memory>
@@ -47,8 +52,19 @@ public:
     std::vector<QString> closeSteps;
     std::vector<QString> enumSteps;
 
+    // Per close: whether the pop-up's pixels on screen are the pop-up with its current step.
+    std::vector<bool> closeShownOnScreen;
+
     uint32_t FileClose(const std::optional<std::string>& server, uint32_t id) override {
         closeSteps.push_back(popup != nullptr && popup->isVisible() ? popup->Step() : QString());
+        if (popup != nullptr && popup->isVisible() && popup->windowHandle() != nullptr) {
+            const QImage onScreen = popup->screen()
+                                        ->grabWindow(popup->winId())
+                                        .toImage()
+                                        .convertToFormat(QImage::Format_RGB32);
+            const QImage drawn = popup->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            closeShownOnScreen.push_back(!onScreen.isNull() && onScreen == drawn);
+        }
         return FakeNetFileApi::FileClose(server, id);
     }
     uint32_t FileEnum(const std::optional<std::string>& server, const std::string& basePath,
@@ -392,6 +408,135 @@ private slots:
                  QString("9"));
     }
 
+    // Whatever way the mouse events of a quick second click arrive, each click sorts once:
+    // the second reverses the first.
+    void aQuickSecondHeaderClickIsNeverLost() {
+        QHeaderView* header = List()->header();
+        const QPoint at(header->sectionViewportPosition(0) + 5, 5);
+        QWidget* target = header->viewport();
+        const auto send = [&](QEvent::Type type) {
+            QMouseEvent event(type, at, target->mapToGlobal(at), Qt::LeftButton,
+                              type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                              Qt::NoModifier);
+            QApplication::sendEvent(target, &event);
+        };
+        const std::vector<std::vector<QEvent::Type>> secondClicks = {
+            // the double-click comes in place of the second press
+            {QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease},
+            // it follows the second press
+            {QEvent::MouseButtonPress, QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease},
+        };
+        for (const auto& second : secondClicks) {
+            CheckShare({Entry(9), Entry(100), Entry(10)});
+            send(QEvent::MouseButtonPress);
+            send(QEvent::MouseButtonRelease);
+            const QStringList afterFirst = Column(0);
+            const Qt::SortOrder firstOrder = header->sortIndicatorOrder();
+            for (QEvent::Type type : second) {
+                send(type);
+            }
+            QStringList reversed = afterFirst;
+            std::reverse(reversed.begin(), reversed.end());
+            QCOMPARE(Column(0), reversed);
+            QVERIFY(header->sortIndicatorOrder() != firstOrder);
+        }
+    }
+
+    // What a screen reader is told: the status bar's current text, and the options as radio
+    // buttons in groups that still keep their rules.
+    void assistiveTechnologyReadsTheStatusTextAndTheRadioButtons() {
+        QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(m_window->statusBar());
+        QVERIFY(bar != nullptr);
+        QCOMPARE(bar->role(), QAccessible::StatusBar);
+        CheckShare({Entry(1)});
+        QCOMPARE(bar->text(QAccessible::Name), QString("Finished"));
+        PathBox()->setEditText("");
+        Click("LMDButton4");
+        m_window->statusBar()->clearMessage();
+        QCOMPARE(bar->text(QAccessible::Name), QString("Status"));
+
+        const char* const radios[] = {"optDirectThenService", "optDirectOnly", "optServiceOnly",
+                                      "optClientRelative", "optServerRelative"};
+        for (const char* name : radios) {
+            QRadioButton* radio = Find<QRadioButton>(name);
+            QAccessibleInterface* button = QAccessible::queryAccessibleInterface(radio);
+            QVERIFY(button != nullptr);
+            QCOMPARE_EQ(button->role(), QAccessible::RadioButton);
+            QVERIFY2(button->state().checkable, name);
+            QCOMPARE(bool(button->state().checked), radio->isChecked());
+            QCOMPARE(button->text(QAccessible::Name), Plain(radio->text()));
+        }
+        // A click selects the button and deselects the others of its group; a click on the
+        // selected one keeps it selected; the other group is not touched.
+        QRadioButton* directOnly = Find<QRadioButton>("optDirectOnly");
+        for (int click = 0; click < 2; ++click) {
+            QTest::mouseClick(directOnly, Qt::LeftButton);
+            QVERIFY(directOnly->isChecked());
+            QVERIFY(!Find<QRadioButton>("optDirectThenService")->isChecked());
+            QVERIFY(!Find<QRadioButton>("optServiceOnly")->isChecked());
+            QVERIFY(Find<QRadioButton>("optClientRelative")->isChecked());
+        }
+        QVERIFY(QAccessible::queryAccessibleInterface(directOnly)->state().checked);
+    }
+
+    // Shift+F10 and the Menu key open a list's context menu at its current row.
+    void theKeyboardOpensTheListsMenus() {
+        CheckShare({Entry(1), Entry(2)});
+        struct Case {
+            const char* view;
+            Qt::Key key;
+            Qt::KeyboardModifiers modifiers;
+            QString firstItem;
+        } const cases[] = {
+            {"lvwItems", Qt::Key_F10, Qt::ShiftModifier, "Sort by ID"},
+            {"lvwItems", Qt::Key_Menu, Qt::NoModifier, "Sort by ID"},
+            {"lvwFiles", Qt::Key_F10, Qt::ShiftModifier, "Sort by File Name"},
+            {"lvwFiles", Qt::Key_Menu, Qt::NoModifier, "Sort by File Name"},
+        };
+        for (const Case& c : cases) {
+            QTreeView* view = Find<QTreeView>(c.view);
+            Pages()->setCurrentWidget(view->parentWidget()->objectName() == "tabUsers"
+                                          ? view->parentWidget()
+                                          : Pages()->widget(0));
+            QStringList opened;
+            QTimer closer;
+            closer.setSingleShot(true);
+            connect(&closer, &QTimer::timeout, [&opened] {
+                if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+                    for (QAction* action : menu->actions()) {
+                        opened << action->text();
+                    }
+                    menu->close();
+                }
+            });
+            closer.start(0);
+            QTest::keyClick(view, c.key, c.modifiers);
+            QVERIFY2(!opened.isEmpty(), c.view);
+            QCOMPARE(opened.front(), c.firstItem);
+        }
+    }
+
+    // The first fill widens the columns to what they hold (capped), later fills keep the
+    // user's widths, and long names are cut in the middle so that their ends show.
+    void theFirstFillFitsTheColumnsAndTheUserKeepsTheirs() {
+        const std::string longName =
+            "D:\\Data\\" + std::string(400, 'x') + "\\quarterly-report-final.xls";
+        CheckShare({Entry(4294967295u, longName, 7, "EXAMPLE-DOMAIN\\administrator-account")});
+        QHeaderView* header = List()->header();
+        const QFontMetrics metrics(List()->font());
+        for (int c : {0, 2}) {
+            QVERIFY2(header->sectionSize(c) > metrics.horizontalAdvance(Cell(0, c)),
+                     qPrintable(Cell(0, c)));
+        }
+        QVERIFY(header->sectionSize(1) >= 200);
+        QVERIFY(header->sectionSize(1) <= std::max(m_window->width() / 2, 200));
+        QCOMPARE(List()->textElideMode(), Qt::ElideMiddle);
+
+        header->resizeSection(0, 37);
+        CheckShare({Entry(1)});
+        QCOMPARE(header->sectionSize(0), 37);
+    }
+
     void copyPutsEveryRowOnTheClipboard() {
         CheckShare({Entry(1, "D:\\Data\\a", 3, "ann"), Entry(2, "D:\\Data\\b", 0, "ben")});
         SelectRows({1});
@@ -505,6 +650,19 @@ private slots:
         QCOMPARE(m_net->enumSteps.back(), QString("Refreshing List"));
         QVERIFY(!m_window->frmStatus().isVisible());
         QCOMPARE(Column(0), QStringList({"3", "4"}));
+    }
+
+    // The pop-up is on screen, painted with the current step, at every close of a long run.
+    void clearAllPaintsThePopUpBeforeEachClose() {
+        Find<QCheckBox>("chkPromptClearConnection")->setChecked(false);
+        Find<QRadioButton>("optDirectOnly")->setChecked(true);
+        CheckShare({Entry(1), Entry(2), Entry(3)});
+        Serve({});
+        Click("cmdClearAll");
+        QCOMPARE(m_net->closeSteps,
+                 std::vector<QString>(
+                     {"Clearing Connection 1", "Clearing Connection 2", "Clearing Connection 3"}));
+        QCOMPARE(m_net->closeShownOnScreen, std::vector<bool>({true, true, true}));
     }
 
     void clearAllOnAnEmptyListRefreshes() {

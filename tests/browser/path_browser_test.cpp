@@ -385,6 +385,56 @@ private slots:
         }
     }
 
+    // The menu never opens empty, and the keyboard (Shift+F10, the Menu key) opens it for the
+    // current node as the right button does.
+    void theTreesMenuIsNeverEmptyAndOpensFromTheKeyboard() {
+        QStringList shown;
+        const auto visibleItems = [this] {
+            QStringList items;
+            for (QAction* action : Browser().mnuDrives()->actions()) {
+                if (action->isVisible()) {
+                    items << action->text() + (action->isEnabled() ? "" : " (greyed)");
+                }
+            }
+            return items;
+        };
+        {
+            AutoDismiss dismiss;
+            RightClick(nullptr);
+            QTRY_COMPARE(dismiss.seen, std::vector<QString>({"mnuDrives"}));
+            QCOMPARE(visibleItems(), QStringList({"(No commands for this item) (greyed)"}));
+        }
+        Node({"Favourite Paths"})->setExpanded(true);
+        Select(Node({"Favourite Paths", "Docs"}));
+        for (const auto& [key, modifiers] :
+             {std::pair<Qt::Key, Qt::KeyboardModifiers>{Qt::Key_F10, Qt::ShiftModifier},
+              {Qt::Key_Menu, Qt::NoModifier}}) {
+            AutoDismiss dismiss;
+            QTest::keyClick(Tree(), key, modifiers);
+            QTRY_COMPARE(dismiss.seen, std::vector<QString>({"mnuDrives"}));
+            QCOMPARE(visibleItems(), QStringList({"&Check", "&Delete Favourite"}));
+            QCOMPARE(Tree()->SelectedNode(), Node({"Favourite Paths", "Docs"}));
+        }
+    }
+
+    // A folder that cannot be read: by the time its box shows, the placeholder is gone and the
+    // status text cleared.
+    void aFailedExpansionShowsItsBoxWithoutThePlaceholder() {
+        Node({"Favourite Paths"})->setExpanded(true);
+        QTreeWidgetItem* gone = Node({"Favourite Paths", "Gone"});
+        QStringList childrenAtBox;
+        QString statusAtBox = "unset";
+        m_prompts->onShow = [&](const std::string&) {
+            childrenAtBox = Children(gone);
+            statusAtBox = m_window->statusBar()->currentMessage();
+        };
+        gone->setExpanded(true);
+        QCOMPARE(m_prompts->shown.size(), size_t{1});
+        QCOMPARE(childrenAtBox, QStringList());
+        QCOMPARE(statusAtBox, QString());
+        m_prompts->onShow = nullptr;
+    }
+
     void expandingLoadsSubdirectoriesOnceAndAMissingDirectoryOpensEmpty() {
         QTreeWidgetItem* c = Node({"Drives", "C: (SYSTEM)"});
         c->setExpanded(true);

@@ -310,6 +310,8 @@ TEST(CliService, ADecliningServiceIsNeitherNothingOpenNorAClose) {
     EXPECT_EQ(closing.exitCode, 3);
     EXPECT_EQ(closing.out.find("closed"), std::string::npos) << closing.out;
     EXPECT_NE(closing.err.find("7: "), std::string::npos) << closing.err;
+}
+
 // A local path is listed against this machine's own Samba server, and the rows come back in
 // the local form the user typed (the server's "C:\..." form with --server-relative). "This
 // machine's server" listens on 127.0.0.1, so the test runs in a private network namespace of

@@ -63,7 +63,7 @@ std::string Quoted(const std::string& text) {
 }
 
 // The argument vector a desktop launcher makes of an Exec value for one chosen file: the
-// string escapes of the value first, then the Exec quoting, then %f as one argument.
+// string escapes of the value first, then the Exec quoting, then %f or %u as one argument.
 std::vector<std::string> DesktopExecArgv(const std::string& value, const std::string& file) {
     std::string exec;
     for (size_t i = 0; i < value.size(); ++i) {
@@ -95,7 +95,8 @@ std::vector<std::string> DesktopExecArgv(const std::string& value, const std::st
             inWord = false;
         } else if (c == '%' && i + 1 < exec.size()) {
             const char code = exec[++i];
-            if (code == 'f') {
+            // %u: KIO hands a local file as its path (a remote folder as its smb:// URL).
+            if (code == 'f' || code == 'u') {
                 argv.push_back(file);
                 inWord = false;
                 word.clear();
@@ -213,6 +214,9 @@ TEST_F(DesktopContextMenuTest, EachEntryStartsTheProgramWithTheChosenPathAsItsOn
     const std::string kde = ReadText(KdeFile());
     EXPECT_NE(kde.find("Name=Check With Pellquin\n"), std::string::npos);
     EXPECT_NE(kde.find("MimeType=all/all;"), std::string::npos);
+    // A URL, not a downloaded copy, for smb:// folders; only where a check makes sense.
+    EXPECT_NE(kde.find(" %u\n"), std::string::npos);
+    EXPECT_NE(kde.find("X-KDE-Protocols=file,smb\n"), std::string::npos);
     EXPECT_EQ(RunProgram(DesktopExecArgv(Between(kde, "\nExec=", "\n"), m_item.string())), 0);
     EXPECT_EQ(Received(), expected);
 
@@ -318,6 +322,74 @@ TEST_F(DesktopContextMenuTest, ADirectoryThatCannotBeWrittenFailsAndWritesNothin
         EXPECT_TRUE(Tree(m_config).empty());
         chmod(m_data.c_str(), 0755);
     }
+}
+
+// Thunar reads the system's default actions only while the user has no uca.xml: the file
+// Install makes starts from them, and Remove gives the user back no file at all.
+TEST_F(DesktopContextMenuTest, ThunarStartsFromTheSystemsActionsAndRemoveRestoresWhatWasThere) {
+    const fs::path systemDirs = m_root / "xdg";
+    setenv("XDG_CONFIG_DIRS",
+           ("relative:" + (m_root / "empty").string() + ":" + systemDirs.string()).c_str(), 1);
+    const std::string systemText = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<actions>\n" +
+                                   std::string(kOtherAction) + "</actions>\n";
+    const struct {
+        const char* what;
+        bool systemFile;
+    } cases[] = {{"with a system uca.xml", true}, {"without one", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(systemDirs);
+        if (c.systemFile) {
+            WriteText(systemDirs / "Thunar/uca.xml", systemText);
+        }
+        ASSERT_FALSE(fs::exists(ThunarFile()));
+        ASSERT_TRUE(m_menu->Install(m_executable.string()));
+        EXPECT_EQ(m_menu->Warning(), "");
+        const std::string uca = ReadText(ThunarFile());
+        EXPECT_NE(uca.find("<name>Check With Pellquin</name>"), std::string::npos);
+        EXPECT_EQ(uca.find(kOtherAction) != std::string::npos, c.systemFile);
+        m_menu->Remove();
+        EXPECT_FALSE(fs::exists(ThunarFile()));
+        EXPECT_FALSE(fs::exists(KdeFile()));
+    }
+    // A file the user made stays theirs after Remove, even when it now matches the system's.
+    WriteText(ThunarFile(), "<actions>\n" + std::string(kOtherAction) + "</actions>\n");
+    ASSERT_TRUE(m_menu->Install(m_executable.string()));
+    m_menu->Remove();
+    EXPECT_EQ(ReadText(ThunarFile()), "<actions>\n" + std::string(kOtherAction) + "</actions>\n");
+    unsetenv("XDG_CONFIG_DIRS");
+}
+
+TEST_F(DesktopContextMenuTest, AUcaXmlThatIsASymbolicLinkIsWrittenThrough) {
+    const fs::path kept = m_root / "dotfiles" / "uca.xml";
+    const std::string before = "<actions>\n" + std::string(kOtherAction) + "</actions>\n";
+    WriteText(kept, before);
+    fs::create_directories(ThunarFile().parent_path());
+    fs::create_symlink("../../dotfiles/uca.xml", ThunarFile());
+
+    ASSERT_TRUE(m_menu->Install(m_executable.string()));
+    EXPECT_TRUE(fs::is_symlink(ThunarFile()));
+    EXPECT_NE(ReadText(kept).find("<name>Check With Pellquin</name>"), std::string::npos);
+    m_menu->Remove();
+    EXPECT_TRUE(fs::is_symlink(ThunarFile()));
+    EXPECT_EQ(ReadText(kept), before);
+}
+
+TEST_F(DesktopContextMenuTest, AMalformedUcaXmlIsLeftAloneAndNamedWhileTheOthersAreInstalled) {
+    const std::string broken = "<not-actions>\n";
+    WriteText(ThunarFile(), broken);
+    ASSERT_TRUE(m_menu->Install(m_executable.string()));
+    EXPECT_EQ(ReadText(ThunarFile()), broken);
+    EXPECT_TRUE(fs::exists(KdeFile()));
+    EXPECT_TRUE(fs::exists(NautilusFile()));
+    const std::string warning = m_menu->Warning();
+    EXPECT_NE(warning.find(ThunarFile().string()), std::string::npos) << warning;
+    EXPECT_NE(warning.find("malformed"), std::string::npos) << warning;
+
+    // Mended, the next Install has nothing to warn about.
+    fs::remove(ThunarFile());
+    ASSERT_TRUE(m_menu->Install(m_executable.string()));
+    EXPECT_EQ(m_menu->Warning(), "");
 }
 
 }  // namespace

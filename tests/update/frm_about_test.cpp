@@ -232,6 +232,39 @@ private slots:
                                            "address"}));
     }
 
+    // A pretty-printed versions file: blanks and line breaks around the address are no part
+    // of it, as they are no part of the version.
+    void aDownloadAddressIsTakenWithoutTheBlanksAroundIt() {
+        MakeBox();
+        Open();
+        m_http->Serve(VersionsFile("\n    9\n  ", "\n    http://d/9.exe\t\r\n  "));
+        Click("cmdUpdates");
+        QVERIFY(DownloadShown());
+        Click("cmdDownload");
+        QCOMPARE(m_prompts.shown, std::vector<std::string>());
+        QCOMPARE(m_launcher->opened, std::vector<std::string>({"http://d/9.exe"}));
+    }
+
+    // Shown over its owner, the box stands centred on it from its first show on.
+    void theBoxIsCentredOverItsOwner() {
+        QWidget owner;
+        owner.setGeometry(180, 140, 900, 640);
+        owner.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&owner));
+        MakeBox();
+        m_about->setParent(&owner, m_about->windowFlags());
+        for (int show = 0; show < 2; ++show) {
+            Open();
+            const auto offCentre = [&] {
+                return (m_about->frameGeometry().center() - owner.frameGeometry().center())
+                    .manhattanLength();
+            };
+            QTRY_VERIFY2(offCentre() <= 2, qPrintable(QString::number(offCentre())));
+            m_about->hide();
+        }
+        m_about->setParent(nullptr);
+    }
+
     void webAddressUnderlinesOnHoverAndOpens() {
         MakeBox();
         Open();

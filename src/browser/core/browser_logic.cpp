@@ -63,42 +63,50 @@ PopupItems PopupItemsFor(const driveitem* item) {
 std::optional<std::vector<std::string>> SubdirectoryNames(
     DirectoryLister& lister, const std::string& path,
     const std::function<void(const std::string&)>& progress) {
-    if (!lister.IsDirectory(path)) {
+    std::vector<std::string> names;
+    const bool listed = lister.ListDirectory(
+        path,
+        [&progress] {
+            if (progress) {
+                progress(kLoadingDirectories);
+            }
+        },
+        [&names](const DirectoryEntry& entry) {
+            if (entry.directory && !IsDots(entry.name)) {
+                names.push_back(entry.name);
+            }
+        });
+    if (!listed) {
         return std::nullopt;
     }
-    if (progress) {
-        progress(kLoadingDirectories);
-    }
-    std::vector<std::string> names;
-    lister.List(path, [&names](const DirectoryEntry& entry) {
-        if (entry.directory && !IsDots(entry.name)) {
-            names.push_back(entry.name);
-        }
-    });
     return names;
 }
 
 std::optional<std::vector<FileItem>> ListFileItems(
     DirectoryLister& lister, const std::string& path, bool showDirectories,
     const DateTextFunction& dateText, const std::function<void(const std::string&)>& progress) {
-    if (!lister.IsDirectory(path)) {
-        return std::nullopt;
-    }
-    if (progress) {
-        progress(kLoadingDirectoryContents);
-    }
     std::vector<FileItem> items;
     TimeStampFormatter times(dateText);
     long counter = 0;
-    lister.List(path, [&](const DirectoryEntry& entry) {
-        if (!entry.directory || (showDirectories && !IsDots(entry.name))) {
-            items.push_back(MakeFileItem(entry, times));
-        }
-        ++counter;
-        if (counter % 100 == 0 && progress) {
-            progress(std::string(kLoadingDirectoryContents) + " " + std::to_string(counter));
-        }
-    });
+    const bool listed = lister.ListDirectory(
+        path,
+        [&progress] {
+            if (progress) {
+                progress(kLoadingDirectoryContents);
+            }
+        },
+        [&](const DirectoryEntry& entry) {
+            if (!entry.directory || (showDirectories && !IsDots(entry.name))) {
+                items.push_back(MakeFileItem(entry, times));
+            }
+            ++counter;
+            if (counter % 100 == 0 && progress) {
+                progress(std::string(kLoadingDirectoryContents) + " " + std::to_string(counter));
+            }
+        });
+    if (!listed) {
+        return std::nullopt;
+    }
     return items;
 }
 

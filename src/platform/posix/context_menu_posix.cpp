@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
@@ -54,6 +55,48 @@ EntryFile ThunarFile() {
 
 std::string Parent(const std::string& path) {
     return path.substr(0, path.find_last_of('/'));
+}
+
+// The system's default uca.xml: the first Thunar/uca.xml in $XDG_CONFIG_DIRS (default
+// /etc/xdg). Thunar reads it only while the user has no file of their own, so a user file that
+// is made must start from it. Empty when there is none.
+std::string SystemThunarFile() {
+    const char* value = std::getenv("XDG_CONFIG_DIRS");
+    const std::string dirs = value != nullptr && value[0] != '\0' ? value : "/etc/xdg";
+    size_t begin = 0;
+    while (begin <= dirs.size()) {
+        const size_t end = std::min(dirs.find(':', begin), dirs.size());
+        const std::string dir = dirs.substr(begin, end - begin);
+        if (!dir.empty() && dir[0] == '/') {
+            const std::string path = dir + "/Thunar/uca.xml";
+            struct stat info {};
+            if (::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+                return path;
+            }
+        }
+        begin = end + 1;
+    }
+    return std::string();
+}
+
+// Where a write to `path` must go: a symbolic link (a dotfiles checkout, say) is written
+// through to the file it names, not replaced by a file.
+std::string WriteTarget(const std::string& path) {
+    std::string target = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat info {};
+        if (::lstat(target.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+            return target;
+        }
+        std::string link(static_cast<size_t>(info.st_size > 0 ? info.st_size : 4096) + 1, '\0');
+        const ssize_t length = ::readlink(target.c_str(), link.data(), link.size());
+        if (length <= 0) {
+            return target;
+        }
+        link.resize(static_cast<size_t>(length));
+        target = link[0] == '/' ? link : Parent(target) + "/" + link;
+    }
+    return target;
 }
 
 // The file's text; nullopt when it does not exist. Sets *failed when it exists and cannot be
@@ -152,18 +195,37 @@ public:
             }
             plan.push_back({file, text, before});
         }
+        m_warning.clear();
         EntryFile thunar = ThunarFile();
+        thunar.path = WriteTarget(thunar.path);
         bool failed = false;
         std::optional<std::string> before = ReadFile(thunar.path, &failed);
         if (failed) {
             return false;
         }
-        std::optional<std::string> merged = MergeThunarActions(before, ThunarAction(executable));
-        if (!merged) {
-            return false;  // not a uca.xml we can add to; leave it as the user has it
+        // Without a file of the user's, the system's default actions are where Thunar's list
+        // starts; a file holding only ours would hide them.
+        std::optional<std::string> base = before;
+        std::string malformed = thunar.path;
+        if (!base) {
+            const std::string system = SystemThunarFile();
+            if (!system.empty()) {
+                bool systemFailed = false;
+                base = ReadFile(system, &systemFailed);
+                malformed = system;
+            }
         }
-        thunar.mode = ExistingMode(thunar);
-        plan.push_back({thunar, *merged, before});
+        std::optional<std::string> merged = MergeThunarActions(base, ThunarAction(executable));
+        if (merged) {
+            thunar.mode = ExistingMode(thunar);
+            plan.push_back({thunar, *merged, before});
+        } else {
+            // Not a uca.xml we can add to: left as it is, and the other file managers get
+            // their entries all the same.
+            m_warning = "Thunar's custom actions file " + malformed +
+                        " is malformed (it has no <actions> element), so \"" + kContextMenuCaption +
+                        "\" was not added to Thunar. The other file managers have it.";
+        }
 
         std::vector<std::string> madeDirectories;
         size_t done = 0;
@@ -192,6 +254,8 @@ public:
         return false;
     }
 
+    std::string Warning() const override { return m_warning; }
+
     void Remove() override {
         for (const EntryFile& file : {KdeFile(), NautilusFile()}) {
             bool failed = false;
@@ -200,17 +264,34 @@ public:
                 ::unlink(file.path.c_str());
             }
         }
-        const EntryFile thunar = ThunarFile();
+        EntryFile thunar = ThunarFile();
+        thunar.path = WriteTarget(thunar.path);
         bool failed = false;
         const std::optional<std::string> text = ReadFile(thunar.path, &failed);
         if (!text) {
             return;
         }
         const std::optional<std::string> without = MergeThunarActions(text, std::string());
-        if (without && *without != *text) {
-            WriteFileAtomically(thunar.path, *without, ExistingMode(thunar));
+        if (!without || *without == *text) {
+            return;
         }
+        // What is left is what Install started from when the user had no file (the system's
+        // defaults, or no actions at all): the user had no file then, and has none again, so
+        // that Thunar follows the system's defaults as before.
+        const std::string system = SystemThunarFile();
+        bool systemFailed = false;
+        const std::optional<std::string> systemText =
+            system.empty() ? std::nullopt : ReadFile(system, &systemFailed);
+        const std::optional<std::string> started = MergeThunarActions(systemText, std::string());
+        if ((systemText && *without == *systemText) || (started && *without == *started)) {
+            ::unlink(thunar.path.c_str());
+            return;
+        }
+        WriteFileAtomically(thunar.path, *without, ExistingMode(thunar));
     }
+
+private:
+    std::string m_warning;
 };
 
 }  // namespace

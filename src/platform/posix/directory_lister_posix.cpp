@@ -14,6 +14,8 @@ namespace pellquin {
 namespace {
 
 constexpr uint16_t kAttributeDirectory = 0x10;
+// libsmbclient's time-out for each connect and reply while browsing, in milliseconds.
+constexpr int kBrowseTimeoutMs = 4000;
 
 LocalTime ToLocal(time_t seconds) {
     struct tm fields {};
@@ -46,15 +48,29 @@ public:
     explicit DirectoryListerPosix(std::string credentialsFile)
         : m_smb(std::move(credentialsFile)) {}
 
-    bool IsDirectory(const std::string& path) override { return IsDirectoryPath(path, &m_smb); }
+    bool IsDirectory(const std::string& path) override {
+        if (IsUncPathText(path)) {
+            Context();  // with the browsing time-out before the first connect
+        }
+        return IsDirectoryPath(path, &m_smb);
+    }
 
     void List(const std::string& path,
               const std::function<void(const DirectoryEntry&)>& onEntry) override {
         if (IsUncPathText(path)) {
-            ListRemote(path, onEntry);
+            ListRemote(path, nullptr, onEntry);
         } else {
             ListLocal(path, onEntry);
         }
+    }
+
+    // A UNC folder is opened once: the open that tells it is a directory also lists it.
+    bool ListDirectory(const std::string& path, const std::function<void()>& onOpened,
+                       const std::function<void(const DirectoryEntry&)>& onEntry) override {
+        if (!IsUncPathText(path)) {
+            return DirectoryLister::ListDirectory(path, onOpened, onEntry);
+        }
+        return ListRemote(path, onOpened, onEntry);
     }
 
 private:
@@ -95,15 +111,19 @@ private:
         DeliverInSearchOrder(std::move(entries), onEntry);
     }
 
-    void ListRemote(const std::string& path,
+    // False when the directory cannot be opened; `onOpened` (may be empty) runs once it is.
+    bool ListRemote(const std::string& path, const std::function<void()>& onOpened,
                     const std::function<void(const DirectoryEntry&)>& onEntry) {
-        SMBCCTX* context = m_smb.Get();
+        SMBCCTX* context = Context();
         if (context == nullptr) {
-            return;
+            return false;
         }
         SMBCFILE* dir = smbc_getFunctionOpendir(context)(context, SmbUrlOf(path).c_str());
         if (dir == nullptr) {
-            return;
+            return false;
+        }
+        if (onOpened) {
+            onOpened();
         }
         const auto readdirplus = smbc_getFunctionReaddirPlus(context);
         std::vector<DirectoryEntry> entries;
@@ -121,9 +141,22 @@ private:
         }
         smbc_getFunctionClosedir(context)(context, dir);
         DeliverInSearchOrder(std::move(entries), onEntry);
+        return true;
+    }
+
+    // The browser waits for the server on the GUI thread: an unreachable server must let go
+    // within a few seconds, not within libsmbclient's default of 20.
+    SMBCCTX* Context() {
+        SMBCCTX* context = m_smb.Get();
+        if (context != nullptr && !m_timeoutSet) {
+            smbc_setTimeout(context, kBrowseTimeoutMs);
+            m_timeoutSet = true;
+        }
+        return context;
     }
 
     SmbContext m_smb;
+    bool m_timeoutSet = false;
 };
 
 }  // namespace

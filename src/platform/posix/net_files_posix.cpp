@@ -279,7 +279,7 @@ bool ReadCredentials(const NetCredentials& credentials, ContextCredentials* out,
         out->kerberos = true;
         return true;
     }
-    if (choice.source == CredentialsSource::None) {
+    if (choice.source == CredentialsSource::None || credentials.withoutFile) {
         return true;
     }
     const bool named = choice.source == CredentialsSource::NamedFile;
