@@ -57,7 +57,7 @@ const char* CliUsage() {
            "Lists the files held open under PATH on its server, closes open-file handles\n"
            "there (by id, or those of a user), or waits until nothing is open there. PATH is\n"
            "a local path, a path on a mounted SMB share, or a UNC name\n"
-           "(\\\\server\\share\\path or //server/share/path).\n"
+           "(\\\\server\\share\\path, //server/share/path or smb://server/share/path).\n"
            "\n"
            "Options:\n"
            "  --mechanism direct|service|both  how to ask the server (default: both, direct\n"
@@ -83,7 +83,7 @@ const char* CliUsage() {
            "\n"
            "Exit status: 0 done (wait: nothing open); 1 a check or a close failed (close:\n"
            "not every handle closed; wait: time-out, what is open is printed); 2 usage error\n"
-           "or close not confirmed.\n";
+           "or close not confirmed; 3 the Pellquin service declined or did not answer.\n";
 }
 
 std::string ParseCliOptions(const std::vector<std::string>& args, CliOptions* options) {
