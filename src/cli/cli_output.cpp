@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "query/result_rows.h"
+#include "query/rows_export.h"
 #include "query/terminal_text.h"
 
 namespace pellquin {
@@ -19,20 +20,6 @@ ResultRow HeaderRow() {
         header.cells[c] = ResultColumnCaption(c);
     }
     return header;
-}
-
-std::string CsvField(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) {
-        return text;
-    }
-    std::string out = "\"";
-    for (const char c : text) {
-        out += c;
-        if (c == '"') {
-            out += '"';
-        }
-    }
-    return out + "\"";
 }
 
 // Display width in characters, counting each UTF-8 sequence once.

@@ -9,20 +9,6 @@ std::string Unsigned(int32_t value) {
     return std::to_string(static_cast<uint32_t>(value));
 }
 
-std::string CsvField(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) {
-        return text;
-    }
-    std::string out = "\"";
-    for (const char c : text) {
-        out += c;
-        if (c == '"') {
-            out += '"';
-        }
-    }
-    return out + "\"";
-}
-
 std::string JsonString(const std::string& text) {
     std::string out = "\"";
     for (const char ch : text) {
@@ -42,6 +28,20 @@ std::string JsonString(const std::string& text) {
 }
 
 }  // namespace
+
+std::string CsvField(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) {
+        return text;
+    }
+    std::string out = "\"";
+    for (const char c : text) {
+        out += c;
+        if (c == '"') {
+            out += '"';
+        }
+    }
+    return out + "\"";
+}
 
 std::string RowsCsv(const std::vector<ResultRow>& rows) {
     std::string out;

@@ -12,6 +12,10 @@ namespace pellquin {
 // id, fileName, userName, locks and permissions. Ids and lock counts are unsigned, as the
 // server reports them, whatever the list shows.
 std::string RowsCsv(const std::vector<ResultRow>& rows);
+
+// One CSV field as RFC 4180 writes it: quoted (with doubled quotes) when it holds a comma, a
+// quote or a line break, else as it is.
+std::string CsvField(const std::string& text);
 std::string RowsJson(const std::vector<ResultRow>& rows);
 
 }  // namespace pellquin
