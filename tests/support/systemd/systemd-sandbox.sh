@@ -97,6 +97,22 @@ boot() {
     canary=$(mktemp /tmp/pellquin-sandbox-canary.XXXXXXXX)
     echo "host canary of the systemd sandbox in $state" >"$canary"
     echo "$canary" >"$state/host-canary"
+    # The project's trees (this script's source tree, the calling test's build tree) stay
+    # visible inside, read-only, where the private /tmp would hide them: a clean clone is often
+    # built under /tmp.
+    local source_root build_root
+    source_root=$(cd "$(dirname "$self")/../../.." && pwd)
+    build_root=$(dirname "$(readlink "/proc/$PPID/exe" 2>/dev/null || echo /)")
+    while [ "$build_root" != / ] && [ ! -f "$build_root/CMakeCache.txt" ]; do
+        build_root=$(dirname "$build_root")
+    done
+    : >"$state/keep"
+    local tree
+    for tree in "$source_root" "$build_root"; do
+        case "$tree" in
+            /tmp/?*) grep -qxF "$tree" "$state/keep" || echo "$tree" >>"$state/keep" ;;
+        esac
+    done
     readlink /proc/self/ns/mnt >"$state/host-mnt-ns"
     local ns
     for ns in pid mnt net uts ipc cgroup; do
@@ -154,6 +170,18 @@ inside() {
     proved "namespaces: pid, mnt, net, uts, ipc and cgroup all differ from the host's"
     [ -f "$canary" ] || refuse "the host's /tmp canary $canary is not visible before the mounts"
 
+    # The trees to keep are held aside (on a private tmpfs over /mnt) while /tmp is replaced.
+    local kept=0 tree
+    if [ -s "$state/keep" ]; then
+        [ -d /mnt ] || refuse "no /mnt to hold the project's trees while /tmp is replaced"
+        mount -t tmpfs -o mode=0700 tmpfs /mnt
+        while read -r tree; do
+            mkdir "/mnt/keep$kept"
+            mount --bind "$tree" "/mnt/keep$kept" || refuse "cannot hold $tree aside"
+            kept=$((kept + 1))
+        done <"$state/keep"
+    fi
+
     # Private, empty scratch file systems first: nothing below runs before they are in place.
     mount -t tmpfs -o mode=1777,nosuid,nodev tmpfs /tmp
     mount -t tmpfs -o mode=1777,nosuid,nodev tmpfs /var/tmp
@@ -178,6 +206,17 @@ inside() {
     [ ! -e "$canary" ] || refuse "the host's /tmp canary is still visible through /tmp"
     echo "sandbox marker" >"$canary.inside"
     proved "/tmp: the host canary $canary is hidden; the marker $canary.inside is written here"
+    # Only now, with the proofs made, do the kept trees come back: read-only, at their paths.
+    local i=0
+    while [ "$i" -lt "$kept" ]; do
+        tree=$(sed -n "$((i + 1))p" "$state/keep")
+        mkdir -p "$tree"
+        if ! { mount --bind "/mnt/keep$i" "$tree" && mount -o remount,bind,ro "$tree"; }; then
+            refuse "cannot show $tree read-only in the sandbox"
+        fi
+        proved "$tree: the project's tree, read-only in the sandbox's /tmp"
+        i=$((i + 1))
+    done
 
     # The state directory moves into the sandbox's /run; /dev/shm becomes private too.
     mkdir -m 0755 /run/systemd-sandbox /run/systemd-sandbox/state
