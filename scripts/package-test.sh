@@ -31,6 +31,8 @@ holder_pid=
 service_pid=
 installed=0
 cleanup() {
+    # Every step runs whatever the one before returned (a killed process's wait is non-zero).
+    set +e
     [ -n "$service_pid" ] && kill "$service_pid" 2>/dev/null && wait "$service_pid" 2>/dev/null
     [ -n "$holder_pid" ] && kill "$holder_pid" 2>/dev/null && wait "$holder_pid" 2>/dev/null
     "$root/scripts/samba-sandbox.sh" stop "$work/samba" --remove 2>/dev/null || true
@@ -117,7 +119,9 @@ grep -q 'readme.txt' "$work/rows.txt" || {
     exit 1
 }
 step "the installed service answered as user pellquin"
-kill "$service_pid"; wait "$service_pid" 2>/dev/null || true; service_pid=
+kill "$service_pid"
+wait "$service_pid" 2>/dev/null || true
+service_pid=
 
 DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq pellquin pellquin-cli pellquin-service \
     >/dev/null
