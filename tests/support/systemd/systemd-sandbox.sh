@@ -98,8 +98,8 @@ boot() {
     echo "host canary of the systemd sandbox in $state" >"$canary"
     echo "$canary" >"$state/host-canary"
     # The project's trees (this script's source tree, the calling test's build tree) stay
-    # visible inside, read-only, where the private /tmp would hide them: a clean clone is often
-    # built under /tmp.
+    # visible inside, read-only, where the private /tmp, /var/tmp or /run would hide them: a
+    # clean clone is often built under /tmp.
     local source_root build_root
     source_root=$(cd "$(dirname "$self")/../../.." && pwd)
     build_root=$(dirname "$(readlink "/proc/$PPID/exe" 2>/dev/null || echo /)")
@@ -110,7 +110,9 @@ boot() {
     local tree
     for tree in "$source_root" "$build_root"; do
         case "$tree" in
-            /tmp/?*) grep -qxF "$tree" "$state/keep" || echo "$tree" >>"$state/keep" ;;
+            /tmp/?* | /var/tmp/?* | /run/?*)
+                grep -qxF "$tree" "$state/keep" || echo "$tree" >>"$state/keep"
+                ;;
         esac
     done
     readlink /proc/self/ns/mnt >"$state/host-mnt-ns"
@@ -170,7 +172,8 @@ inside() {
     proved "namespaces: pid, mnt, net, uts, ipc and cgroup all differ from the host's"
     [ -f "$canary" ] || refuse "the host's /tmp canary $canary is not visible before the mounts"
 
-    # The trees to keep are held aside (on a private tmpfs over /mnt) while /tmp is replaced.
+    # The trees to keep are held aside (on a private tmpfs over /mnt) while the scratch file
+    # systems are replaced.
     local kept=0 tree
     if [ -s "$state/keep" ]; then
         [ -d /mnt ] || refuse "no /mnt to hold the project's trees while /tmp is replaced"
@@ -206,17 +209,6 @@ inside() {
     [ ! -e "$canary" ] || refuse "the host's /tmp canary is still visible through /tmp"
     echo "sandbox marker" >"$canary.inside"
     proved "/tmp: the host canary $canary is hidden; the marker $canary.inside is written here"
-    # Only now, with the proofs made, do the kept trees come back: read-only, at their paths.
-    local i=0
-    while [ "$i" -lt "$kept" ]; do
-        tree=$(sed -n "$((i + 1))p" "$state/keep")
-        mkdir -p "$tree"
-        if ! { mount --bind "/mnt/keep$i" "$tree" && mount -o remount,bind,ro "$tree"; }; then
-            refuse "cannot show $tree read-only in the sandbox"
-        fi
-        proved "$tree: the project's tree, read-only in the sandbox's /tmp"
-        i=$((i + 1))
-    done
 
     # The state directory moves into the sandbox's /run; /dev/shm becomes private too.
     mkdir -m 0755 /run/systemd-sandbox /run/systemd-sandbox/state
@@ -249,6 +241,17 @@ inside() {
         refuse "the host's root file system is still writable from the sandbox"
     fi
     proved "/: read-only in the sandbox; /etc, /usr/local and /var are overlays on tmpfs"
+    # Only now, with the proofs made, do the kept trees come back: read-only, at their paths.
+    local i=0
+    while [ "$i" -lt "$kept" ]; do
+        tree=$(sed -n "$((i + 1))p" "$state/keep")
+        mkdir -p "$tree"
+        if ! { mount --bind "/mnt/keep$i" "$tree" && mount -o remount,bind,ro "$tree"; }; then
+            refuse "cannot show $tree read-only in the sandbox"
+        fi
+        proved "$tree: the project's tree, read-only in the sandbox's scratch file systems"
+        i=$((i + 1))
+    done
     echo pellquin-sandbox >/proc/sys/kernel/hostname
     mount --bind /proc/sys /proc/sys && mount -o remount,bind,ro /proc/sys
     mount -o remount,bind,ro /sys
