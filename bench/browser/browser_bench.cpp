@@ -22,21 +22,12 @@
 #include "fake_drive_mapper.h"
 #include "fake_drive_source.h"
 #include "quiet_browser_host.h"
+#include "silent_prompts.h"
 
 namespace {
 
 using namespace pellquin;
-
-class SilentPrompts : public Prompts {
-public:
-    void ShowError(const std::string& text) override {
-        std::fprintf(stderr, "error: %s\n", text.c_str());
-    }
-    bool AskYesNo(const std::string&) override { return true; }
-    void ShowMessage(const std::string&) override {}
-    void ShowWarning(const std::string&) override {}
-    void Beep() override {}
-};
+using test::SilentPrompts;
 
 template <typename F>
 double Milliseconds(F&& work) {

@@ -15,21 +15,12 @@
 #include "fake_system_info.h"
 #include "fake_universal_names.h"
 #include "fake_window_parts.h"
+#include "silent_prompts.h"
 
 namespace {
 
 using namespace pellquin;
-
-class SilentPrompts : public Prompts {
-public:
-    void ShowError(const std::string& text) override {
-        std::fprintf(stderr, "error: %s\n", text.c_str());
-    }
-    bool AskYesNo(const std::string&) override { return true; }
-    void ShowMessage(const std::string&) override {}
-    void ShowWarning(const std::string&) override {}
-    void Beep() override {}
-};
+using test::SilentPrompts;
 
 template <typename F>
 double Milliseconds(F&& work) {

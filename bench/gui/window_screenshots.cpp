@@ -22,21 +22,12 @@
 #include "fake_system_info.h"
 #include "fake_universal_names.h"
 #include "fake_window_parts.h"
+#include "silent_prompts.h"
 
 namespace {
 
 using namespace pellquin;
-
-class SilentPrompts : public Prompts {
-public:
-    void ShowError(const std::string& text) override {
-        std::fprintf(stderr, "error: %s\n", text.c_str());
-    }
-    bool AskYesNo(const std::string&) override { return false; }
-    void ShowMessage(const std::string&) override {}
-    void ShowWarning(const std::string&) override {}
-    void Beep() override {}
-};
+using test::SilentPrompts;
 
 bool Save(QWidget& widget, const QString& dir, const QString& name, const QString& suffix) {
     widget.show();
@@ -75,7 +66,7 @@ int main(int argc, char** argv) {
     SettingsStore settings(registry);
     test::FakePathProbe probe;
     probe.directories = {"\\\\fileserver\\data"};
-    SilentPrompts prompts;
+    SilentPrompts prompts(false);
     test::FakeWindowParts parts(prompts);
     TfrmPellquin window(parts.Services(modPQ, settings, probe));
     window.Favourites() = {"Reports|||\\\\fileserver\\data\\reports"};

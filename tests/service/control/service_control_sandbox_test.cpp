@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "fake_net_file_api.h"
+#include "files_beside_test_program.h"
 #include "platform/log_viewer.h"
 #include "platform/service_files.h"
 #include "platform/service_manager.h"
@@ -66,34 +67,6 @@ std::string Output(const std::string& command) {
     return out;
 }
 
-// The real files adapter, with the program to install in a folder of the test.
-class FilesWithTestProgram : public ServiceFiles {
-public:
-    FilesWithTestProgram(std::unique_ptr<ServiceFiles> real, std::string programDirectory)
-        : m_real(std::move(real)), m_programDirectory(std::move(programDirectory)) {}
-    std::string SystemDirectory() override { return m_real->SystemDirectory(); }
-    std::string ProgramDirectory() override { return m_programDirectory; }
-    std::string ServiceProgramName() override { return m_real->ServiceProgramName(); }
-    uint32_t Copy(const std::string& source, const std::string& destination) override {
-        return m_real->Copy(source, destination);
-    }
-    bool IsFile(const std::string& path) override { return m_real->IsFile(path); }
-    void Delete(const std::string& path) override { m_real->Delete(path); }
-    bool OwnPlacement() override { return m_real->OwnPlacement(); }
-    ServicePlacement Placement(const std::string& machine) override {
-        return m_real->Placement(machine);
-    }
-    std::string LogPath(const std::string& machine) override { return m_real->LogPath(machine); }
-    uint32_t Configure(const std::string& machine, std::vector<std::string>* notes) override {
-        return m_real->Configure(machine, notes);
-    }
-    std::string LastFailureDetail() override { return m_real->LastFailureDetail(); }
-
-private:
-    std::unique_ptr<ServiceFiles> m_real;
-    std::string m_programDirectory;
-};
-
 class ServiceControlOverSystemd : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -119,10 +92,11 @@ protected:
             m_windowTexts.push_back(ReadText(path));
             return true;
         };
-        m_control = std::make_unique<ServiceControl>(
-            MakeServiceManager(std::string()),
-            std::make_unique<FilesWithTestProgram>(MakeServiceFiles(std::string()), m_source),
-            MakeLogViewer(window), m_shares, *m_info, m_prompts);
+        m_control =
+            std::make_unique<ServiceControl>(MakeServiceManager(std::string()),
+                                             std::make_unique<test::FilesBesideTestProgram>(
+                                                 MakeServiceFiles(std::string()), m_source),
+                                             MakeLogViewer(window), m_shares, *m_info, m_prompts);
     }
     void TearDown() override {
         if (!m_inside) {

@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "fake_net_file_api.h"
+#include "files_beside_test_program.h"
 #include "no_prompts.h"
 #include "platform/log_viewer.h"
 #include "platform/service_files.h"
@@ -45,34 +46,6 @@ std::string ReadText(const std::string& path) {
     return text.str();
 }
 
-// The real files adapter, except that the program to install lies in a test directory.
-class FilesBesideTestProgram : public ServiceFiles {
-public:
-    FilesBesideTestProgram(std::unique_ptr<ServiceFiles> real, std::string programDirectory)
-        : m_real(std::move(real)), m_programDirectory(std::move(programDirectory)) {}
-    std::string SystemDirectory() override { return m_real->SystemDirectory(); }
-    std::string ProgramDirectory() override { return m_programDirectory; }
-    std::string ServiceProgramName() override { return m_real->ServiceProgramName(); }
-    uint32_t Copy(const std::string& source, const std::string& destination) override {
-        return m_real->Copy(source, destination);
-    }
-    bool IsFile(const std::string& path) override { return m_real->IsFile(path); }
-    void Delete(const std::string& path) override { m_real->Delete(path); }
-    bool OwnPlacement() override { return m_real->OwnPlacement(); }
-    ServicePlacement Placement(const std::string& machine) override {
-        return m_real->Placement(machine);
-    }
-    std::string LogPath(const std::string& machine) override { return m_real->LogPath(machine); }
-    uint32_t Configure(const std::string& machine, std::vector<std::string>* notes) override {
-        return m_real->Configure(machine, notes);
-    }
-    std::string LastFailureDetail() override { return m_real->LastFailureDetail(); }
-
-private:
-    std::unique_ptr<ServiceFiles> m_real;
-    std::string m_programDirectory;
-};
-
 // Installation writes the machine's unit, program and configuration folders, so each test runs
 // in the systemd sandbox (whose /etc, /usr/local and /var are its own), with the stand-in
 // systemd started inside it.
@@ -96,8 +69,8 @@ protected:
         m_info = MakeSystemInfo();
         m_control = std::make_unique<ServiceControl>(
             MakeServiceManager(std::string()),
-            std::make_unique<FilesBesideTestProgram>(MakeServiceFiles(std::string()),
-                                                     m_dir + "/tools/"),
+            std::make_unique<test::FilesBesideTestProgram>(MakeServiceFiles(std::string()),
+                                                           m_dir + "/tools/"),
             MakeLogViewer(), m_shares, *m_info, m_prompts);
     }
     void TearDown() override {
