@@ -13,9 +13,12 @@
 #include "app/frm_pellquin.h"
 #include "app/frm_status.h"
 #include "app/message_box_prompts.h"
+#include "browser/drive_tree.h"
 #include "browser/frm_add_fav.h"
 #include "browser/frm_map_drive.h"
 #include "browser/path_browser.h"
+#include "fake_directory_lister.h"
+#include "fake_drive_source.h"
 #include "fake_http_client.h"
 #include "fake_net_file_api.h"
 #include "fake_path_probe.h"
@@ -55,6 +58,8 @@ void Present(QWidget& widget) {
 
 }  // namespace
 
+const char kReports[] = "\\\\fileserver\\data\\reports";
+
 struct WindowGallery::Parts {
     Parts()
         : modPQ(MakeServer(), std::make_unique<FakeUniversalNames>(),
@@ -77,7 +82,23 @@ struct WindowGallery::Parts {
 
     WindowServices Services() {
         probe.directories = {"\\\\fileserver\\data"};
-        return parts.Services(modPQ, settings, probe);
+        BrowserServices browser = FakeBrowserServices();
+        auto drives = std::make_unique<FakeDriveSource>();
+        drives->drives = {{"C:\\", "C:", DriveType::Fixed, "SYSTEM", ""},
+                          {"G:\\", "G:", DriveType::Remote, "", "\\\\fileserver\\data"}};
+        browser.drives = std::move(drives);
+        auto lister = std::make_unique<FakeDirectoryLister>();
+        const LocalTime written{2026, 12, 10, 10, 3, 0};
+        const LocalTime read{2026, 12, 10, 16, 41, 0};
+        const LocalTime made{2025, 1, 6, 9, 0, 0};
+        lister->directories[kReports] = {
+            {"2026", true, 0, written, read, made},
+            {"Budget.ods", false, 48128, written, read, made},
+            {"Quarterly results final (v2).xls", false, 1843200, written, read, made},
+            {"minutes 10 Dec 2026.docx", false, 20480, written, read, made}};
+        lister->directories[std::string(kReports) + "\\2026"] = {};
+        browser.directories = std::move(lister);
+        return parts.Services(modPQ, settings, probe, std::move(browser));
     }
 
     TmodPQ modPQ;
@@ -105,12 +126,22 @@ void WindowGallery::ForEach(
     if (!window.StartupDone()) {
         throw std::runtime_error("the main window did not start");
     }
-    window.Favourites() = {"Reports|||\\\\fileserver\\data\\reports"};
+    window.Favourites() = {std::string("Reports|||") + kReports};
     window.LoadDrives();
     window.resize(window.sizeHint().expandedTo(QSize(803, 496)));
     Present(window);
     window.findChild<QComboBox*>("cboFileName")->setEditText("\\\\fileserver\\data");
     window.CheckPath();
+    // The favourite opened and selected: the tree shows both roots, the file list its files.
+    DriveTree* tree = window.browser().tvwDrives();
+    QTreeWidgetItem* favourites = tree->topLevelItem(1);
+    favourites->setExpanded(true);
+    for (int i = 0; i < favourites->childCount(); ++i) {
+        if (favourites->child(i)->text(0) == "Reports") {
+            tree->setCurrentItem(favourites->child(i));
+        }
+    }
+    QApplication::processEvents();
 
     auto* pages = window.findChild<QTabWidget*>("pagPellquin");
     const char* const names[] = {"path-file", "users", "service-control", "options"};
