@@ -24,10 +24,12 @@
 #include "fake_path_probe.h"
 #include "fake_registry.h"
 #include "fake_service_exchange.h"
+#include "fake_service_manager.h"
 #include "fake_system_info.h"
 #include "fake_universal_names.h"
 #include "fake_url_launcher.h"
 #include "fake_window_parts.h"
+#include "service/service_control_tab.h"
 #include "silent_prompts.h"
 #include "update/frm_about.h"
 #include "update/frm_proxy_settings.h"
@@ -98,7 +100,13 @@ struct WindowGallery::Parts {
             {"minutes 10 Dec 2026.docx", false, 20480, written, read, made}};
         lister->directories[std::string(kReports) + "\\2026"] = {};
         browser.directories = std::move(lister);
-        return parts.Services(modPQ, settings, probe, std::move(browser));
+        WindowServices services = parts.Services(modPQ, settings, probe, std::move(browser));
+        // The service installed and running (state 4), so Connect fills the status labels.
+        auto manager = std::make_unique<FakeServiceManager>();
+        manager->installed = true;
+        manager->state = 4;
+        services.serviceParts.manager = std::move(manager);
+        return services;
     }
 
     TmodPQ modPQ;
@@ -151,6 +159,12 @@ void WindowGallery::ForEach(
     for (int i = 0; i < pages->count(); ++i) {
         pages->setCurrentIndex(i);
         QApplication::processEvents();
+        if (i == 2) {
+            // Connected to this machine's service manager: the status labels filled.
+            window.findChild<QPushButton*>("cmdConnect")->click();
+            window.findChild<ServiceControlTab*>()->Timer1Timer();
+            QApplication::processEvents();
+        }
         visit(QString("main-") + names[i], window);
     }
     pages->setCurrentIndex(0);
