@@ -1,7 +1,7 @@
 // No caption of any window is cut: every label, button, check box, radio button, group-box
 // title and tab shown by the program's own windows has the room its text needs in the font it
-// is drawn with. Run by CTest at several scale factors, each with several font sizes, since fixed pixel
-// sizes that fit one font cut the text of another. Item views are not checked: their cells
+// is drawn with. Run by CTest at several scale factors, each with several font sizes, since fixed
+// pixel sizes that fit one font cut the text of another. Item views are not checked: their cells
 // elide by design.
 #include <QAbstractButton>
 #include <QApplication>
