@@ -7,6 +7,7 @@
 #include <QThread>
 #include <QVBoxLayout>
 #include <QWindow>
+#include <algorithm>
 
 namespace pellquin {
 namespace {
@@ -21,24 +22,41 @@ TfrmStatus::TfrmStatus(QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
     setObjectName("frmStatus");
     setAccessibleName("Processing");
-    setFixedSize(249, 61);
 
-    auto* panel = new QFrame(this);
-    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    panel->setLineWidth(2);
-    panel->setGeometry(0, 0, 249, 61);
+    m_panel = new QFrame(this);
+    m_panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    m_panel->setLineWidth(2);
 
-    auto* grpStatus = new QGroupBox("Processing", panel);
-    grpStatus->setObjectName("grpStatus");
-    auto* layout = new QVBoxLayout(panel);
+    m_grpStatus = new QGroupBox("Processing", m_panel);
+    m_grpStatus->setObjectName("grpStatus");
+    auto* layout = new QVBoxLayout(m_panel);
     layout->setContentsMargins(4, 4, 4, 4);
-    layout->addWidget(grpStatus);
+    layout->addWidget(m_grpStatus);
 
-    m_lblStatus = new QLabel(grpStatus);
+    m_lblStatus = new QLabel(m_grpStatus);
     m_lblStatus->setObjectName("lblStatus");
     m_lblStatus->setAccessibleName("Processing step");
-    m_lblStatus->setGeometry(4, 15, 229, 34);
-    m_lblStatus->setFixedSize(229, 34);
+    FitToText();
+}
+
+void TfrmStatus::FitToText() {
+    const QSize label = QSize(229, 34).expandedTo(m_lblStatus->sizeHint());
+    const int top = std::max(15, m_grpStatus->fontMetrics().height());
+    // The frame (2) and the panel's margin (4) on each side, the label's 4 pixels left and
+    // right inside the group box.
+    const QSize popup =
+        QSize(249, 61).expandedTo(QSize(label.width() + 20, top + label.height() + 12));
+    m_lblStatus->setFixedSize(label);
+    m_lblStatus->move(4, top);
+    if (popup == size() && m_panel->size() == popup) {
+        return;
+    }
+    const QPoint centre = geometry().center();
+    setFixedSize(popup);
+    m_panel->setGeometry(0, 0, popup.width(), popup.height());
+    if (isVisible()) {
+        move(centre - QPoint(popup.width() / 2, popup.height() / 2));
+    }
 }
 
 void TfrmStatus::ShowOver(QWidget* over) {
@@ -63,6 +81,7 @@ void TfrmStatus::ShowOver(QWidget* over) {
 
 void TfrmStatus::SetStep(const QString& text, bool paint) {
     m_lblStatus->setText(text);
+    FitToText();
     if (paint) {
         repaint();
     }

@@ -3,6 +3,9 @@
 #include <QLabel>
 #include <QWidget>
 
+class QFrame;
+class QGroupBox;
+
 namespace pellquin {
 
 // The status pop-up: a borderless, stay-on-top "Processing" box with one label, shown
@@ -22,6 +25,12 @@ public:
     QString Step() const { return m_lblStatus->text(); }
 
 private:
+    // The built-in arrangement (a 229 by 34 label in a 249 by 61 pop-up), grown where the
+    // font needs more for the title or the current step, the centre kept.
+    void FitToText();
+
+    QFrame* m_panel;
+    QGroupBox* m_grpStatus;
     QLabel* m_lblStatus;
 };
 

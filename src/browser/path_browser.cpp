@@ -94,11 +94,6 @@ TPathBrowser::TPathBrowser(QSplitter* splitter, BrowserServices services, Browse
     m_mniCheck->setObjectName("mniCheck");
     m_mniDeleteFavourite = m_mnuDrives->addAction("&Delete Favourite");
     m_mniDeleteFavourite->setObjectName("mniDeleteFavourite");
-    // Shown, greyed, when neither command applies: a menu with nothing in it shows as a speck
-    // that nobody sees and that swallows the next click.
-    m_mniNothing = m_mnuDrives->addAction("(No commands for this item)");
-    m_mniNothing->setObjectName("mniNothing");
-    m_mniNothing->setEnabled(false);
     connect(m_mniCheck, &QAction::triggered, this, &TPathBrowser::mniCheckClick);
     connect(m_mniDeleteFavourite, &QAction::triggered, this,
             &TPathBrowser::mniDeleteFavouriteClick);
@@ -112,8 +107,12 @@ TPathBrowser::TPathBrowser(QSplitter* splitter, BrowserServices services, Browse
     m_tvwDrives->installEventFilter(this);
     connect(m_tvwDrives, &QTreeWidget::itemExpanded, this, &TPathBrowser::tvwDrivesExpanding);
     connect(m_tvwDrives, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-        mnuDrivesPopup();
-        m_mnuDrives->exec(m_tvwDrives->viewport()->mapToGlobal(at));
+        // Where neither command applies (empty space, a root node, "Add New Favourite") no menu
+        // opens: an empty one shows as a speck that nobody sees and that swallows the next
+        // click.
+        if (mnuDrivesPopup()) {
+            m_mnuDrives->exec(m_tvwDrives->viewport()->mapToGlobal(at));
+        }
     });
     KeyboardContextMenu::Attach(m_tvwDrives);
 
@@ -339,13 +338,13 @@ void TPathBrowser::AddFavourite() {
     m_host.saveFavourites();
 }
 
-void TPathBrowser::mnuDrivesPopup() {
+bool TPathBrowser::mnuDrivesPopup() {
     // A selection made by the right-button press completes first.
     QCoreApplication::processEvents();
     const PopupItems items = PopupItemsFor(ItemOf(m_tvwDrives->SelectedNode()));
     m_mniCheck->setVisible(items.check);
     m_mniDeleteFavourite->setVisible(items.deleteFavourite);
-    m_mniNothing->setVisible(!items.check && !items.deleteFavourite);
+    return items.check || items.deleteFavourite;
 }
 
 void TPathBrowser::mniCheckClick() {

@@ -57,7 +57,8 @@ public:
     void tvwDrivesChange(QTreeWidgetItem* node);
     void tvwDrivesDblClick();
     void tvwDrivesExpanding(QTreeWidgetItem* node);
-    void mnuDrivesPopup();
+    // Shows the commands that apply to the selected node; false when none does.
+    bool mnuDrivesPopup();
     void mniCheckClick();
     void mniDeleteFavouriteClick();
     void cmdMapDriveClick();
@@ -89,7 +90,6 @@ private:
     QMenu* m_mnuDrives = nullptr;
     QAction* m_mniCheck = nullptr;
     QAction* m_mniDeleteFavourite = nullptr;
-    QAction* m_mniNothing = nullptr;  // greyed, alone when neither command applies
     TfrmAddFav* m_frmAddFav = nullptr;
     QTreeWidgetItem* m_favouritesRoot = nullptr;
     QTreeWidgetItem* m_selectedNode = nullptr;  // the node the last selection change went to

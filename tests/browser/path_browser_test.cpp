@@ -234,6 +234,12 @@ private:
         QContextMenuEvent menu(QContextMenuEvent::Mouse, at, Tree()->viewport()->mapToGlobal(at));
         QApplication::sendEvent(Tree()->viewport(), &menu);
     }
+    // No pop-up opened or stays open: `dismiss` closed nothing beyond `seen` by now.
+    static void ExpectNoMenu(const AutoDismiss& dismiss, std::vector<QString> seen = {}) {
+        QTest::qWait(50);
+        QCOMPARE(QApplication::activePopupWidget(), nullptr);
+        QCOMPARE(dismiss.seen, seen);
+    }
     std::pair<bool, bool> PopupItems() {
         auto* check = Browser().mnuDrives()->findChild<QAction*>("mniCheck");
         auto* remove = Browser().mnuDrives()->findChild<QAction*>("mniDeleteFavourite");
@@ -347,6 +353,8 @@ private slots:
         QCOMPARE(Tree()->SelectedNode(), nullptr);
     }
 
+    // Where neither command applies no menu opens; the right press still selects (or, on
+    // empty space, clears the selection).
     void popupShowsCheckForPathNodesAndDeleteForFavourites() {
         QTreeWidgetItem* c = Node({"Drives", "C: (SYSTEM)"});
         c->setExpanded(true);
@@ -361,34 +369,39 @@ private slots:
         for (const auto& c : cases) {
             AutoDismiss dismiss;
             RightClick(c.node);
-            QTRY_COMPARE(dismiss.seen, std::vector<QString>({"mnuDrives"}));
+            if (c.check || c.remove) {
+                QTRY_COMPARE(dismiss.seen, std::vector<QString>({"mnuDrives"}));
+            } else {
+                ExpectNoMenu(dismiss);
+            }
             QCOMPARE(Tree()->SelectedNode(), c.node);
             QCOMPARE(PopupItems(), std::make_pair(c.check, c.remove));
         }
         // Right-clicking a directory also lists it.
         QCOMPARE(PathText(), QString::fromStdString(m_c + "/sub"));
 
-        // "Add New Favourite": the dialog opens first, then the pop-up with neither item.
+        // "Add New Favourite": the dialog opens, then no menu.
         {
             AutoDismiss dismiss;
             RightClick(Node({"Favourite Paths", "Add New Favourite"}));
-            QTRY_COMPARE(dismiss.seen, std::vector<QString>({"frmAddFav", "mnuDrives"}));
+            QTRY_COMPARE(dismiss.seen, std::vector<QString>({"frmAddFav"}));
+            ExpectNoMenu(dismiss, {"frmAddFav"});
             QCOMPARE(PopupItems(), std::make_pair(false, false));
         }
         // Empty space below the last node: no node stays selected.
         {
             AutoDismiss dismiss;
             RightClick(nullptr);
-            QTRY_COMPARE(dismiss.seen, std::vector<QString>({"mnuDrives"}));
+            ExpectNoMenu(dismiss);
             QCOMPARE(Tree()->SelectedNode(), nullptr);
             QCOMPARE(PopupItems(), std::make_pair(false, false));
         }
     }
 
-    // The menu never opens empty, and the keyboard (Shift+F10, the Menu key) opens it for the
-    // current node as the right button does.
-    void theTreesMenuIsNeverEmptyAndOpensFromTheKeyboard() {
-        QStringList shown;
+    // The menu never opens empty, so the click after a right-click on empty space is taken;
+    // the keyboard (Shift+F10, the Menu key) opens it for the current node as the right
+    // button does.
+    void theTreesMenuNeverOpensEmptyAndOpensFromTheKeyboard() {
         const auto visibleItems = [this] {
             QStringList items;
             for (QAction* action : Browser().mnuDrives()->actions()) {
@@ -398,13 +411,17 @@ private slots:
             }
             return items;
         };
+        Node({"Favourite Paths"})->setExpanded(true);
         {
             AutoDismiss dismiss;
             RightClick(nullptr);
-            QTRY_COMPARE(dismiss.seen, std::vector<QString>({"mnuDrives"}));
-            QCOMPARE(visibleItems(), QStringList({"(No commands for this item) (greyed)"}));
+            ExpectNoMenu(dismiss);
+            QTreeWidgetItem* docs = Node({"Favourite Paths", "Docs"});
+            QTest::mouseClick(Tree()->viewport(), Qt::LeftButton, {},
+                              Tree()->visualItemRect(docs).center());
+            QCOMPARE(Tree()->SelectedNode(), docs);
+            ExpectNoMenu(dismiss);
         }
-        Node({"Favourite Paths"})->setExpanded(true);
         Select(Node({"Favourite Paths", "Docs"}));
         for (const auto& [key, modifiers] :
              {std::pair<Qt::Key, Qt::KeyboardModifiers>{Qt::Key_F10, Qt::ShiftModifier},
@@ -415,6 +432,11 @@ private slots:
             QCOMPARE(visibleItems(), QStringList({"&Check", "&Delete Favourite"}));
             QCOMPARE(Tree()->SelectedNode(), Node({"Favourite Paths", "Docs"}));
         }
+        // A root node has neither command: the keyboard opens nothing either.
+        Select(Node({"Drives"}));
+        AutoDismiss dismiss;
+        QTest::keyClick(Tree(), Qt::Key_F10, Qt::ShiftModifier);
+        ExpectNoMenu(dismiss);
     }
 
     // A folder that cannot be read: by the time its box shows, the placeholder is gone and the
