@@ -13,6 +13,7 @@ packages=(
     libsystemd-dev dbus-daemon
     systemd util-linux openssh-client openssh-server
     procps iproute2 psmisc
+    gvfs-backends gvfs-fuse
 )
 
 sudo_cmd=()
