@@ -15,7 +15,8 @@
 # prints
 #   mount MOUNT_DIR     one line for each URL, in their order
 #   ready
-# on stdout and waits for the end of stdin; then it unmounts and stops every daemon by its PID.
+# on stdout and waits for the line "end" on stdin; then it unmounts and stops every daemon by
+# its PID. Should stdin end without it, the same happens and DIR is removed as well.
 # Run programs in the mount with `nsenter --target PID --mount -- PROGRAM`, PID being that of
 # this script as its parent started it (the unshare process, in the same mount namespace).
 # Fails with status 1 and the reason on stderr; status 77 when this machine cannot run GVfs's
@@ -41,6 +42,10 @@ fi
 
 dir=$1 credentials=$2
 shift 2
+if [ ! -r "$credentials" ]; then
+    echo "gvfs-session: cannot read the credentials file $credentials" >&2
+    exit 1
+fi
 urls=("$@")
 mounted=()
 pids=()
@@ -59,6 +64,9 @@ cleanup() {
     for pid in "${pids[@]}"; do
         wait "$pid" 2>/dev/null || true
     done
+    if [ -n "${orphaned:-}" ]; then
+        rm -rf --one-file-system "$dir"
+    fi
     exit "$status"
 }
 trap cleanup EXIT
@@ -182,5 +190,9 @@ done
 
 printf '%s\n' "${lines[@]}"
 echo ready
-# The end of stdin (the test is done, or died) ends the session.
-cat >/dev/null || true
+# "end" on stdin ends the session; the end of stdin alone means that the test died, and then
+# nobody else removes DIR.
+while read -r line; do
+    [ "$line" = end ] && exit 0
+done
+orphaned=1

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sched.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -152,12 +153,24 @@ GvfsSession::~GvfsSession() {
 
 void GvfsSession::End() {
     if (m_toSession >= 0) {
+        // A session that ended already closed the pipe: the SIGPIPE is taken back, not fatal.
+        sigset_t pipeSignal;
+        sigset_t previous;
+        sigemptyset(&pipeSignal);
+        sigaddset(&pipeSignal, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &pipeSignal, &previous);
+        const char end[] = "end\n";
+        if (write(m_toSession, end, sizeof end - 1) < 0 && errno == EPIPE) {
+            const timespec now{};
+            sigtimedwait(&pipeSignal, nullptr, &now);
+        }
+        pthread_sigmask(SIG_SETMASK, &previous, nullptr);
         close(m_toSession);
         m_toSession = -1;
     }
     if (m_pid > 0) {
-        // The end of stdin ends the session; a session stuck in a call is killed, and with
-        // it (unshare --kill-child) every process in its PID namespace.
+        // "end" ends the session; a session stuck in a call is killed, and with it (unshare
+        // --kill-child) every process in its PID namespace.
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         int status = 0;
         pid_t done = 0;
