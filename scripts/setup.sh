@@ -13,6 +13,7 @@ packages=(
     libsystemd-dev dbus-daemon
     systemd util-linux openssh-client openssh-server
     procps iproute2 psmisc
+    gvfs-backends gvfs-fuse
 )
 
 sudo_cmd=()
@@ -39,6 +40,13 @@ if [ ${#missing[@]} -gt 0 ]; then
         "${sudo_cmd[@]}" chmod 0755 "$policy"
         own_policy=1
     fi
+    # GVfs pulls in udisks2, a system daemon that packaging enables for the next boot and the
+    # system bus may start on demand; the tests never use it. One this install brings in is
+    # masked, one the machine had already is left as it was.
+    had_udisks2=0
+    if dpkg-query -W -f='${Status}' udisks2 2>/dev/null | grep -q "install ok installed"; then
+        had_udisks2=1
+    fi
     status=0
     "${sudo_cmd[@]}" apt-get update -qq || status=$?
     if [ "$status" -eq 0 ]; then
@@ -46,6 +54,10 @@ if [ ${#missing[@]} -gt 0 ]; then
             status=$?
     fi
     [ "$own_policy" = 1 ] && "${sudo_cmd[@]}" rm -f "$policy"
+    if [ "$had_udisks2" = 0 ] && [ -e /lib/systemd/system/udisks2.service ] &&
+        command -v systemctl >/dev/null 2>&1; then
+        "${sudo_cmd[@]}" systemctl mask --quiet udisks2.service || true
+    fi
     [ "$status" -eq 0 ] || exit "$status"
 fi
 

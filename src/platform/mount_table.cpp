@@ -80,8 +80,13 @@ std::optional<std::string> FromGvfs(const std::string& path) {
             continue;
         }
         const std::string key = item.substr(0, eq);
-        // GVfs percent-encodes the values of its mount names (",", "=", "%", blanks and
-        // every non-ASCII byte of the UTF-8 name). The folders below are the real names.
+        // GVfs (1.50, seen with a real mount) percent-encodes ",", "=", "%" and blanks in
+        // the values of its mount names and writes non-ASCII letters as plain UTF-8
+        // ("share=umsatz%2C%20100%25%20%3D%20über"); both decode here. It folds the share
+        // name to lower case, before it even connects, so the UNC name carries that folded
+        // name, which the server matches regardless of case. The folders and files below the
+        // mount carry their real names: a folder "a b%20c" is listed as "a b%20c", so the
+        // rest of the path is not decoded.
         if (key == "server") {
             server = PercentDecoded(item.substr(eq + 1));
         } else if (key == "share") {

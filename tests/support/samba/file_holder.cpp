@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -78,7 +79,10 @@ FileHolder::FileHolder(const SambaSandbox& sandbox, const std::string& credentia
         return;
     }
     std::string line;
-    const std::string expected = "ready " + std::to_string(files.size() + count);
+    const auto opened = std::count_if(files.begin(), files.end(), [](const std::string& file) {
+        return file.rfind("r:", 0) == 0 || file.rfind("w:", 0) == 0;
+    });
+    const std::string expected = "ready " + std::to_string(static_cast<size_t>(opened) + count);
     if (!ReadLine(&line, READY_TIMEOUT_MS) || line != expected) {
         m_error = "pellquin-holder did not get ready (said \"" + line + "\"; see its stderr)";
         return;

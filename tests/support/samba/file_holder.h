@@ -17,7 +17,8 @@ public:
     // Opens `files` on the share "data" as the user of `credentialsFile` (e.g.
     // sandbox.userCredentials()). Each entry is "r:PATH" (read) or "w:PATH" (write), PATH
     // relative to the share with '/' separators ("w:" opens for reading and writing).
-    // Waits until all are open; see ok().
+    // Waits until all are open; see ok(). `files` may begin with "--share", NAME to open them
+    // on another share of the sandbox's server.
     FileHolder(const SambaSandbox& sandbox, const std::string& credentialsFile,
                std::vector<std::string> files);
 
