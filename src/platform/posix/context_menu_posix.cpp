@@ -227,7 +227,7 @@ mode_t ExistingMode(const EntryFile& file) {
 }
 
 // One file that an installation writes or, for an entry that this system no longer uses,
-// deletes (`text` empty), with what was there before so that a failure can put it back.
+// deletes (no `text`), with what was there before so that a failure can put it back.
 struct Step {
     EntryFile file;
     std::optional<std::string> text;
