@@ -10,6 +10,7 @@ packages=(
     libasio-dev
     qt6-base-dev qt6-base-dev-tools xvfb xauth
     libcurl4-openssl-dev microsocks libpugixml-dev python3
+    desktop-file-utils python3-gi
     libsystemd-dev dbus-daemon
     systemd util-linux openssh-client openssh-server
     procps iproute2 psmisc

@@ -27,8 +27,9 @@ public:
 };
 
 // Windows: the "Check With Pellquin" verb keys under HKEY_CLASSES_ROOT. Linux: a KDE service
-// menu and a Nautilus script under $XDG_DATA_HOME (default ~/.local/share) and a Thunar custom
-// action in $XDG_CONFIG_HOME/Thunar/uca.xml (default ~/.config), all read at each call. The
+// menu, a Nemo action, a Caja action and a GNOME Files extension (nautilus-python) or script
+// under $XDG_DATA_HOME (default ~/.local/share) and a Thunar custom action in
+// $XDG_CONFIG_HOME/Thunar/uca.xml (default ~/.config), all read at each call. The
 // Windows keys are the shell's own logic over the registry, so pellquin_shell defines them
 // there.
 std::unique_ptr<ContextMenu> MakeContextMenu();

@@ -23,7 +23,22 @@ std::string NautilusScript(const std::string& executable);
 // One Thunar custom action (<action> element) for all files and folders.
 std::string ThunarAction(const std::string& executable);
 
-// Whether a service menu or script file was written by KdeServiceMenu or NautilusScript.
+// A Nemo action (.nemo_action) for one chosen file or folder; Nemo hands its path (for an SMB
+// share the path of its GVfs mount) as %F, double-quoted.
+std::string NemoAction(const std::string& executable);
+
+// A Caja action (Caja-Actions, FileManager-Actions desktop file, Type=Action) for one chosen
+// file or folder: a local item comes as its path (%f), one on an SMB share as its smb:// URL
+// (%u), each in a profile of its own.
+std::string CajaAction(const std::string& executable);
+
+// A nautilus-python extension that puts "Check With Pellquin" at the top level of GNOME
+// Files' menu for one chosen local file or folder (its path) or one on an SMB share (its
+// smb:// URL), and starts the program on it without a shell.
+std::string NautilusExtension(const std::string& executable);
+
+// Whether an entry file was written by one of the functions above (ThunarAction excepted,
+// which is merged into another file).
 bool IsOurDesktopEntry(const std::string& fileText);
 
 // uca.xml with our action replaced by `action` (or removed when `action` is empty); every

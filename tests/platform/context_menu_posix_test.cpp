@@ -1,6 +1,7 @@
 // The Linux file managers' entries, written into a temporary data and configuration
 // directory and run as each file manager would run them.
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -8,15 +9,19 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "platform/context_menu.h"
+#include "platform/posix/context_menu_posix.h"
 
 extern char** environ;
 
@@ -52,6 +57,82 @@ int RunProgram(const std::vector<std::string>& argv) {
     waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
+
+// Runs argv with `environment` added and waits; what it wrote to standard output, or
+// nullopt when it did not exit with status 0.
+std::optional<std::string> Capture(const std::vector<std::string>& argv,
+                                   const std::vector<std::string>& environment = {}) {
+    std::vector<char*> args;
+    for (const std::string& arg : argv) {
+        args.push_back(const_cast<char*>(arg.c_str()));
+    }
+    args.push_back(nullptr);
+    std::vector<std::string> envText = environment;
+    for (char** e = environ; *e != nullptr; ++e) {
+        envText.push_back(*e);
+    }
+    std::vector<char*> env;
+    for (const std::string& e : envText) {
+        env.push_back(const_cast<char*>(e.c_str()));
+    }
+    env.push_back(nullptr);
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0) {
+        return std::nullopt;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
+    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), env.data());
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeFds[1]);
+    std::string out;
+    char buffer[4096];
+    for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) > 0;) {
+        out.append(buffer, static_cast<size_t>(n));
+    }
+    close(pipeFds[0]);
+    if (spawned != 0) {
+        return std::nullopt;
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        return std::nullopt;
+    }
+    return out;
+}
+
+// The system's Python with GLib's bindings (python3-gi), which Nemo's and Caja's parsing
+// runs through; empty when there is none.
+std::string PythonWithGLib() {
+    const std::string python = "/usr/bin/python3";
+    return access(python.c_str(), X_OK) == 0 &&
+                   RunProgram({python, "-c", "from gi.repository import GLib"}) == 0
+               ? python
+               : std::string();
+}
+
+// A file:// URL for an absolute path, as GIO writes one.
+std::string FileUrl(const std::string& path) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string url = "file://";
+    for (char c : path) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if (std::isalnum(byte) || std::string("/-._~!$&'()*+,;=:@").find(c) != std::string::npos) {
+            url += c;
+        } else {
+            url += '%';
+            url += kHex[byte >> 4];
+            url += kHex[byte & 0xf];
+        }
+    }
+    return url;
+}
+
+const std::string kTestDir = PELLQUIN_CONTEXT_MENU_TEST_DIR;
 
 // A shell word for `text`, as Thunar quotes the selected path in place of %f.
 std::string Quoted(const std::string& text) {
@@ -181,7 +262,10 @@ protected:
         fs::permissions(m_executable, fs::perms::owner_all);
         m_item = m_root / "files" / "Q1 report 'final' \"v2\" $HOME & 100%.xls";
         WriteText(m_item, "data");
-        m_menu = MakeContextMenu();
+        // A system of its own, so that what is installed on this machine (nautilus-python)
+        // does not change what the tests expect.
+        m_system = m_root / "system";
+        m_menu = MakeDesktopContextMenu(m_system.string());
     }
 
     void TearDown() override {
@@ -194,6 +278,25 @@ protected:
     }
     fs::path NautilusFile() const { return m_data / "nautilus/scripts/Check With Pellquin"; }
     fs::path ThunarFile() const { return m_config / "Thunar/uca.xml"; }
+    fs::path NemoFile() const { return m_data / "nemo/actions/pellquin.nemo_action"; }
+    fs::path CajaFile() const {
+        return m_data / "file-manager/actions/pellquin-check-with-pellquin.desktop";
+    }
+    fs::path ExtensionFile() const {
+        return m_data / "nautilus-python/extensions/pellquin_menu.py";
+    }
+
+    // Makes the system look as if nautilus-python were installed (Debian's place for it), or
+    // not.
+    void SetNautilusPython(bool installed) {
+        const fs::path library =
+            m_system / "usr/lib/x86_64-linux-gnu/nautilus/extensions-4/libnautilus-python.so";
+        if (installed) {
+            WriteText(library, "");
+        } else {
+            fs::remove_all(m_system);
+        }
+    }
 
     // What the stand-in program received, one argument per line.
     std::string Received() {
@@ -202,7 +305,7 @@ protected:
         return text;
     }
 
-    fs::path m_root, m_data, m_config, m_executable, m_output, m_item;
+    fs::path m_root, m_data, m_config, m_system, m_executable, m_output, m_item;
     std::unique_ptr<ContextMenu> m_menu;
 };
 
@@ -390,6 +493,200 @@ TEST_F(DesktopContextMenuTest, AMalformedUcaXmlIsLeftAloneAndNamedWhileTheOthers
     fs::remove(ThunarFile());
     ASSERT_TRUE(m_menu->Install(m_executable.string()));
     EXPECT_EQ(m_menu->Warning(), "");
+}
+
+// Nemo and Caja read their entries with GLib's key-file parser, expand their tokens and split
+// the command with GLib's shell parser; the launcher does the same through GLib itself.
+TEST_F(DesktopContextMenuTest, NemoAndCajaStartTheProgramWithTheChosenItemAsItsOneArgument) {
+    const std::string python = PythonWithGLib();
+    if (python.empty()) {
+        GTEST_SKIP() << "no /usr/bin/python3 with GLib's bindings (Debian package python3-gi)";
+    }
+    ASSERT_TRUE(m_menu->Install(m_executable.string()));
+    for (const fs::path& file : {NemoFile(), CajaFile()}) {
+        EXPECT_NE(ReadText(file).find("Name=Check With Pellquin\n"), std::string::npos) << file;
+    }
+    const fs::path odd = m_root / "files" / "back\\slash `tick` #1 \"q\\\" 'a\\'b'";
+    WriteText(odd, "data");
+    const std::string smb = "smb://server/share/Q1%20report%20'final'%20100%25.xls";
+    const struct {
+        const char* kind;
+        fs::path entry;
+        std::string item;
+    } cases[] = {
+        {"nemo", NemoFile(), m_item.string()},
+        {"nemo", NemoFile(), odd.string()},
+        {"caja", CajaFile(), m_item.string()},
+        {"caja", CajaFile(), odd.string()},
+        // The smb profile: the URL as it is, which the program reads as a UNC name.
+        {"caja", CajaFile(), smb},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.kind) + " " + c.item);
+        EXPECT_EQ(RunProgram({python, kTestDir + "/glib_action_launcher.py", c.kind,
+                              c.entry.string(), c.item}),
+                  0);
+        EXPECT_EQ(Received(), c.item + "\n");
+    }
+}
+
+// The extension, loaded by a stand-in for nautilus-python's bindings, with each menu item
+// chosen: the program runs with the chosen item, or no item is offered.
+TEST_F(DesktopContextMenuTest, GnomeFilesGetsATopLevelItemThroughNautilusPython) {
+    if (access("/usr/bin/python3", X_OK) != 0) {
+        GTEST_SKIP() << "no /usr/bin/python3 (Debian package python3)";
+    }
+    SetNautilusPython(true);
+    ASSERT_TRUE(m_menu->Install(m_executable.string()));
+    ASSERT_TRUE(fs::exists(ExtensionFile()));
+    EXPECT_FALSE(fs::exists(NautilusFile()));
+
+    const std::string smb = "smb://server/share/dir/Q1%20report%20'final'.xls";
+    const std::string item = "item Pellquin::CheckWithPellquin Check With Pellquin\n";
+    const struct {
+        const char* what;
+        const char* api;
+        std::vector<std::string> urls;
+        std::optional<std::string> received;  // nullopt: no item offered
+    } cases[] = {
+        {"a local file", "4", {FileUrl(m_item.string())}, m_item.string()},
+        {"a local folder, Files 42 and before",
+         "3",
+         {FileUrl(m_item.parent_path().string())},
+         m_item.parent_path().string()},
+        {"a file on an SMB share", "4", {smb}, smb},
+        {"a file where there is no server to ask", "4", {"sftp://host/home/file"}, std::nullopt},
+        {"two files", "4", {FileUrl(m_item.string()), smb}, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::string> argv = {"/usr/bin/python3",
+                                         kTestDir + "/nautilus_extension_harness.py",
+                                         ExtensionFile().string(), c.api};
+        argv.insert(argv.end(), c.urls.begin(), c.urls.end());
+        const std::optional<std::string> out = Capture(
+            argv, {"PYTHONPATH=" + kTestDir + "/nautilus_stub", "PYTHONDONTWRITEBYTECODE=1"});
+        ASSERT_TRUE(out);
+        if (c.received) {
+            EXPECT_EQ(out->substr(0, out->find("launched")), item);
+            EXPECT_EQ(Received(), *c.received + "\n");
+        } else {
+            EXPECT_EQ(*out, "");
+        }
+    }
+}
+
+// GNOME Files shows one entry: the extension where nautilus-python is installed, the script
+// otherwise; installing again after that changes swaps them, all or nothing.
+TEST_F(DesktopContextMenuTest, GnomeFilesGetsTheExtensionOrTheScriptAndNeverBoth) {
+    const struct {
+        bool nautilusPython;
+        bool extension;
+    } steps[] = {{false, false}, {true, true}, {false, false}, {true, true}};
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.nautilusPython ? "with nautilus-python" : "without");
+        SetNautilusPython(step.nautilusPython);
+        ASSERT_TRUE(m_menu->Install(m_executable.string()));
+        EXPECT_EQ(fs::exists(ExtensionFile()), step.extension);
+        EXPECT_EQ(fs::exists(NautilusFile()), !step.extension);
+    }
+
+    // A failure later on puts back the script that the extension was to replace.
+    SetNautilusPython(false);
+    ASSERT_TRUE(m_menu->Install(m_executable.string()));
+    const std::string script = ReadText(NautilusFile());
+    SetNautilusPython(true);
+    fs::remove_all(m_config);
+    WriteText(m_config, "not a directory");
+    EXPECT_FALSE(m_menu->Install(m_executable.string()));
+    EXPECT_EQ(ReadText(NautilusFile()), script);
+    EXPECT_NE(fs::status(NautilusFile()).permissions() & fs::perms::owner_exec, fs::perms::none);
+    EXPECT_FALSE(fs::exists(ExtensionFile()));
+    fs::remove(m_config);
+
+    ASSERT_TRUE(m_menu->Install(m_executable.string()));
+    m_menu->Remove();
+    EXPECT_FALSE(fs::exists(ExtensionFile()));
+    EXPECT_FALSE(fs::exists(NautilusFile()));
+    EXPECT_FALSE(fs::exists(NemoFile()));
+    EXPECT_FALSE(fs::exists(CajaFile()));
+}
+
+TEST_F(DesktopContextMenuTest, FilesOfTheUsersOwnUnderOurNamesOutliveRemoveAndTheSwap) {
+    const std::vector<fs::path> files = {KdeFile(), NemoFile(), CajaFile(), NautilusFile(),
+                                         ExtensionFile()};
+    for (const fs::path& file : files) {
+        WriteText(file, "# mine\n");
+    }
+    m_menu->Remove();
+    for (const fs::path& file : files) {
+        EXPECT_EQ(ReadText(file), "# mine\n") << file;
+    }
+    // Installing writes the script, and leaves the user's extension of the same name alone.
+    ASSERT_TRUE(m_menu->Install(m_executable.string()));
+    EXPECT_EQ(ReadText(ExtensionFile()), "# mine\n");
+}
+
+// desktop-file-validate judges desktop entries of Type=Application. Of the entries written,
+// the KDE service menu (Type=Service) and the Caja action (Type=Action) are desktop entries
+// of other types: each may draw only the complaints that their own conventions cause.
+TEST_F(DesktopContextMenuTest, DesktopFileValidateFindsNothingBeyondTheOtherTypesConventions) {
+    const std::string validator = "/usr/bin/desktop-file-validate";
+    if (access(validator.c_str(), X_OK) != 0) {
+        GTEST_SKIP() << "no desktop-file-validate (Debian package desktop-file-utils)";
+    }
+    ASSERT_TRUE(m_menu->Install(m_executable.string()));
+    const std::vector<std::pair<std::string, std::vector<std::string>>> conventions = {
+        {"Application", {}},
+        {"Service",
+         {// KDE's "every file and folder"
+          "contains value \"all/all\" which is an invalid MIME type",
+          // a service menu names its actions, not itself
+          "required key \"Name\" in group \"Desktop Entry\" is not present",
+          "key \"MimeType\" is present in group \"Desktop Entry\", but the type is \"Service\"",
+          "key \"Actions\" is present in group \"Desktop Entry\", but the type is \"Service\""}},
+        {"Action",
+         {"value \"Action\" for key \"Type\" in group \"Desktop Entry\" is not a registered type",
+          // the keys of Caja's format
+          "file contains key \"Profiles\" in group \"Desktop Entry\", but keys extending the "
+          "format should start with \"X-\"",
+          "file contains key \"Tooltip\" in group \"Desktop Entry\", but keys extending the "
+          "format should start with \"X-\""}},
+    };
+    std::vector<std::string> types;
+    for (const auto& entry : fs::recursive_directory_iterator(m_data)) {
+        const std::string text = ReadText(entry.path());
+        if (!entry.is_regular_file() || text.rfind("[Desktop Entry]\n", 0) != 0) {
+            continue;
+        }
+        const std::string type = Between(text, "\nType=", "\n");
+        types.push_back(type);
+        SCOPED_TRACE(entry.path().string() + " (Type=" + type + ")");
+        std::vector<std::string> allowed;
+        bool known = false;
+        for (const auto& [name, complaints] : conventions) {
+            if (name == type) {
+                allowed = complaints;
+                known = true;
+            }
+        }
+        EXPECT_TRUE(known);
+        // It exits 1 on any complaint; the lines are what is judged.
+        std::vector<std::string> argv = {"/bin/sh", "-c", "\"$0\" \"$1\" || true", validator,
+                                         entry.path().string()};
+        const std::optional<std::string> out = Capture(argv);
+        ASSERT_TRUE(out);
+        std::istringstream lines(*out);
+        for (std::string line; std::getline(lines, line);) {
+            bool expected = false;
+            for (const std::string& complaint : allowed) {
+                expected = expected || line.find(complaint) != std::string::npos;
+            }
+            EXPECT_TRUE(expected) << line;
+        }
+    }
+    std::sort(types.begin(), types.end());
+    EXPECT_EQ(types, (std::vector<std::string>{"Action", "Service"}));
 }
 
 }  // namespace

@@ -1,7 +1,11 @@
-// The "Check With Pellquin" entries of the Linux file managers: a KDE service menu and a
-// Nautilus script under $XDG_DATA_HOME, and a Thunar custom action merged into
-// $XDG_CONFIG_HOME/Thunar/uca.xml. Installation writes all three or none.
+// The "Check With Pellquin" entries of the Linux file managers: a KDE service menu, a Nemo
+// action, a Caja action and, for GNOME Files, a nautilus-python extension (where that is
+// installed) or a script under $XDG_DATA_HOME, and a Thunar custom action merged into
+// $XDG_CONFIG_HOME/Thunar/uca.xml. Installation writes all of them or none.
 
+#include "platform/posix/context_menu_posix.h"
+
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -47,6 +51,54 @@ EntryFile NautilusFile() {
     return {
         BaseDirectory("XDG_DATA_HOME", ".local/share") + "/nautilus/scripts/" + kContextMenuCaption,
         0755};
+}
+
+EntryFile NautilusExtensionFile() {
+    return {BaseDirectory("XDG_DATA_HOME", ".local/share") +
+                "/nautilus-python/extensions/pellquin_menu.py",
+            0644};
+}
+
+EntryFile NemoFile() {
+    return {BaseDirectory("XDG_DATA_HOME", ".local/share") + "/nemo/actions/pellquin.nemo_action",
+            0644};
+}
+
+EntryFile CajaFile() {
+    return {BaseDirectory("XDG_DATA_HOME", ".local/share") +
+                "/file-manager/actions/pellquin-check-with-pellquin.desktop",
+            0644};
+}
+
+bool IsRegularFile(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+// Whether GNOME Files loads Python extensions: nautilus-python's module in Files' extension
+// directory (extensions-4 for Files 43 and later, extensions-3.0 before), in any of the
+// library directories distributions use (/usr/lib/<multiarch> on Debian, /usr/lib64 on
+// Fedora, /usr/lib on Arch).
+bool HasNautilusPython(const std::string& root) {
+    std::vector<std::string> libraries = {root + "/usr/lib", root + "/usr/lib64",
+                                          root + "/usr/local/lib"};
+    if (DIR* dir = ::opendir((root + "/usr/lib").c_str())) {
+        while (const dirent* entry = ::readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name != "." && name != "..") {
+                libraries.push_back(root + "/usr/lib/" + name);
+            }
+        }
+        ::closedir(dir);
+    }
+    for (const std::string& library : libraries) {
+        for (const char* api : {"extensions-4", "extensions-3.0"}) {
+            if (IsRegularFile(library + "/nautilus/" + api + "/libnautilus-python.so")) {
+                return true;
+            }
+        }
+    }
+    return false;
 }
 
 EntryFile ThunarFile() {
@@ -174,31 +226,49 @@ mode_t ExistingMode(const EntryFile& file) {
     return ::stat(file.path.c_str(), &info) == 0 ? info.st_mode & 07777 : file.mode;
 }
 
+// One file that an installation writes or, for an entry that this system no longer uses,
+// deletes (no `text`), with what was there before so that a failure can put it back.
+struct Step {
+    EntryFile file;
+    std::optional<std::string> text;
+    std::optional<std::string> before;
+    mode_t beforeMode;
+};
+
 class DesktopContextMenu : public ContextMenu {
 public:
+    explicit DesktopContextMenu(std::string systemRoot) : m_systemRoot(std::move(systemRoot)) {}
+
     bool Install(const std::string& executable) override {
-        struct Planned {
-            EntryFile file;
-            std::string text;
-            std::optional<std::string> before;
-        };
-        std::vector<Planned> plan;
+        m_warning.clear();
+        std::vector<Step> plan;
+        // GNOME Files shows a script only under Scripts; with nautilus-python the entry is an
+        // extension at the top level instead, and an earlier installation's other form goes.
+        const bool extension = HasNautilusPython(m_systemRoot);
         const std::pair<EntryFile, std::string> files[] = {
             {KdeFile(), KdeServiceMenu(executable)},
-            {NautilusFile(), NautilusScript(executable)},
+            {NemoFile(), NemoAction(executable)},
+            {CajaFile(), CajaAction(executable)},
+            extension ? std::make_pair(NautilusExtensionFile(), NautilusExtension(executable))
+                      : std::make_pair(NautilusFile(), NautilusScript(executable)),
         };
         for (const auto& [file, text] : files) {
-            bool failed = false;
-            std::optional<std::string> before = ReadFile(file.path, &failed);
-            if (failed) {
+            if (!PlanStep(file, text, plan)) {
                 return false;
             }
-            plan.push_back({file, text, before});
         }
-        m_warning.clear();
+        bool failed = false;
+        const EntryFile unused = extension ? NautilusFile() : NautilusExtensionFile();
+        const std::optional<std::string> old = ReadFile(unused.path, &failed);
+        if (failed) {
+            return false;
+        }
+        if (old && IsOurDesktopEntry(*old)) {
+            plan.push_back({unused, std::nullopt, old, ExistingMode(unused)});
+        }
+
         EntryFile thunar = ThunarFile();
         thunar.path = WriteTarget(thunar.path);
-        bool failed = false;
         std::optional<std::string> before = ReadFile(thunar.path, &failed);
         if (failed) {
             return false;
@@ -218,7 +288,7 @@ public:
         std::optional<std::string> merged = MergeThunarActions(base, ThunarAction(executable));
         if (merged) {
             thunar.mode = ExistingMode(thunar);
-            plan.push_back({thunar, *merged, before});
+            plan.push_back({thunar, *merged, before, thunar.mode});
         } else {
             // Not a uca.xml we can add to: left as it is, and the other file managers get
             // their entries all the same.
@@ -226,38 +296,14 @@ public:
                         " is malformed (it has no <actions> element), so \"" + kContextMenuCaption +
                         "\" was not added to Thunar. The other file managers have it.";
         }
-
-        std::vector<std::string> madeDirectories;
-        size_t done = 0;
-        for (; done < plan.size(); ++done) {
-            const Planned& step = plan[done];
-            if (!MakeParents(step.file.path, madeDirectories) ||
-                !WriteFileAtomically(step.file.path, step.text, step.file.mode)) {
-                break;
-            }
-        }
-        if (done == plan.size()) {
-            return true;
-        }
-        // All or nothing: put back what this attempt changed.
-        while (done > 0) {
-            const Planned& step = plan[--done];
-            if (step.before) {
-                WriteFileAtomically(step.file.path, *step.before, step.file.mode);
-            } else {
-                ::unlink(step.file.path.c_str());
-            }
-        }
-        for (auto dir = madeDirectories.rbegin(); dir != madeDirectories.rend(); ++dir) {
-            ::rmdir(dir->c_str());
-        }
-        return false;
+        return Carry(plan);
     }
 
     std::string Warning() const override { return m_warning; }
 
     void Remove() override {
-        for (const EntryFile& file : {KdeFile(), NautilusFile()}) {
+        for (const EntryFile& file :
+             {KdeFile(), NemoFile(), CajaFile(), NautilusFile(), NautilusExtensionFile()}) {
             bool failed = false;
             const std::optional<std::string> text = ReadFile(file.path, &failed);
             if (text && IsOurDesktopEntry(*text)) {
@@ -291,13 +337,61 @@ public:
     }
 
 private:
+    // Adds the writing of `text` to `file`; false when what is there cannot be read.
+    static bool PlanStep(const EntryFile& file, const std::string& text, std::vector<Step>& plan) {
+        bool failed = false;
+        std::optional<std::string> before = ReadFile(file.path, &failed);
+        if (failed) {
+            return false;
+        }
+        plan.push_back({file, text, before, ExistingMode(file)});
+        return true;
+    }
+
+    // Carries out every step, or none: after a failure it puts back what the earlier steps
+    // changed and takes away the directories it made.
+    static bool Carry(const std::vector<Step>& plan) {
+        std::vector<std::string> madeDirectories;
+        size_t done = 0;
+        for (; done < plan.size(); ++done) {
+            const Step& step = plan[done];
+            const bool ok =
+                step.text ? MakeParents(step.file.path, madeDirectories) &&
+                                WriteFileAtomically(step.file.path, *step.text, step.file.mode)
+                          : ::unlink(step.file.path.c_str()) == 0;
+            if (!ok) {
+                break;
+            }
+        }
+        if (done == plan.size()) {
+            return true;
+        }
+        while (done > 0) {
+            const Step& step = plan[--done];
+            if (step.before) {
+                WriteFileAtomically(step.file.path, *step.before, step.beforeMode);
+            } else {
+                ::unlink(step.file.path.c_str());
+            }
+        }
+        for (auto dir = madeDirectories.rbegin(); dir != madeDirectories.rend(); ++dir) {
+            ::rmdir(dir->c_str());
+        }
+        return false;
+    }
+
+    std::string m_systemRoot;
     std::string m_warning;
 };
 
 }  // namespace
 
+std::unique_ptr<ContextMenu> MakeDesktopContextMenu(std::string systemRoot) {
+    return std::make_unique<DesktopContextMenu>(std::move(systemRoot));
+}
+
 std::unique_ptr<ContextMenu> MakeContextMenu() {
-    return std::make_unique<DesktopContextMenu>();
+    return MakeDesktopContextMenu(std::string());
 }
 
 }  // namespace pellquin

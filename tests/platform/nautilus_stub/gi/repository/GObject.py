@@ -1,0 +1,2 @@
+class GObject:
+    pass
