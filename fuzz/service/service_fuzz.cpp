@@ -17,11 +17,18 @@
 #include "fake_system_info.h"
 #include "protocol/service_codec.h"
 #include "queryservice/client_conversation.h"
+#include "platform/wire_text.h"
 #include "queryservice/request_handler.h"
 
 namespace {
 
 using namespace pellquin;
+
+// The default code page, so that every reply also passes through the conversion.
+std::unique_ptr<WireText> WindowsWireText() {
+    std::string error;
+    return MakeWireText(std::string(), &error);
+}
 
 std::unique_ptr<RequestHandler> MakeHandler(bool strict) {
     auto netFiles = std::make_unique<test::FakeNetFileApi>();
@@ -37,7 +44,8 @@ std::unique_ptr<RequestHandler> MakeHandler(bool strict) {
         policy.refuseClose = true;
     }
     return std::make_unique<RequestHandler>(
-        std::move(netFiles), std::make_unique<test::FakeSystemInfo>(), std::move(policy), nullptr);
+        std::move(netFiles), std::make_unique<test::FakeSystemInfo>(), WindowsWireText(),
+        std::move(policy), nullptr);
 }
 
 void CheckReply(const std::vector<uint8_t>& body) {

@@ -7,6 +7,7 @@
 #include <asio/ip/address.hpp>
 
 #include "platform/bounded_file.h"
+#include "platform/wire_text.h"
 #include "queryservice/config_file_check.h"
 
 namespace pellquin {
@@ -187,7 +188,8 @@ bool IsKnownKey(const std::string& key) {
                                        "max_reply_bytes",
                                        "answer_timeout_ms",
                                        "log_max_bytes",
-                                       "user"};
+                                       "user",
+                                       "codepage"};
     for (const char* known : keys) {
         if (key == known) {
             return true;
@@ -222,6 +224,16 @@ bool ParseServiceConfig(const std::string& text, ServiceConfig* config, std::str
         if (!IsKnownKey(key)) {
             *error = "line " + std::to_string(number) + ": unknown setting '" + key + "'";
             return false;
+        }
+        if (key == "codepage") {
+            // The converter's own sentence says what is wrong with the name.
+            std::string problem;
+            if (!value.empty() && !MakeWireText(value, &problem)) {
+                *error = "line " + std::to_string(number) + ": codepage: " + problem;
+                return false;
+            }
+            config->codePage = value;
+            continue;
         }
         if (!ApplySetting(key, value, config)) {
             *error =

@@ -15,6 +15,7 @@
 #include "fake_system_info.h"
 #include "queryservice/coalescing_net_file_api.h"
 #include "raw_client.h"
+#include "utf8_wire_text.h"
 
 namespace pellquin {
 namespace {
@@ -60,7 +61,8 @@ public:
         m_server = std::make_unique<QueryServer>(
             config, std::make_unique<RequestHandler>(std::move(netFiles),
                                                      std::make_unique<test::FakeSystemInfo>(),
-                                                     HandlerPolicy{}, std::move(log)));
+                                                     std::make_unique<test::Utf8WireText>(), HandlerPolicy{},
+                                                     std::move(log)));
         std::string error;
         m_listening = m_server->Listen(&error);
         EXPECT_TRUE(m_listening) << error;
