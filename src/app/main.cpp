@@ -79,9 +79,8 @@ int main(int argc, char** argv) {
             std::cerr << "pellquin: the ServiceCodePage setting: " << codePageError << "\n";
         }
         auto serviceClient =
-            wireText ? std::make_unique<ServiceClient>(MakeSystemInfo(),
-                                                       std::make_unique<TcpTransport>(),
-                                                       std::move(wireText))
+            wireText ? std::make_unique<ServiceClient>(
+                           MakeSystemInfo(), std::make_unique<TcpTransport>(), std::move(wireText))
                      : std::make_unique<ServiceClient>(MakeSystemInfo(),
                                                        std::make_unique<TcpTransport>());
         auto modPQ = std::make_unique<TmodPQ>(std::move(netFiles), MakeUniversalNames(),

@@ -5,16 +5,16 @@
 namespace pellquin {
 
 ServiceRequestRecord RequestToWire(ServiceRequestRecord record, const WireText& wire) {
-    for (std::string* text : {&record.Server, &record.Share, &record.Path, &record.UserName,
-                              &record.ComputerName}) {
+    for (std::string* text :
+         {&record.Server, &record.Share, &record.Path, &record.UserName, &record.ComputerName}) {
         *text = wire.ToWire(*text);
     }
     return record;
 }
 
 ServiceRequestRecord RequestFromWire(ServiceRequestRecord record, const WireText& wire) {
-    for (std::string* text : {&record.Server, &record.Share, &record.Path, &record.UserName,
-                              &record.ComputerName}) {
+    for (std::string* text :
+         {&record.Server, &record.Share, &record.Path, &record.UserName, &record.ComputerName}) {
         *text = wire.FromWire(*text);
     }
     return record;

@@ -69,7 +69,8 @@ ServiceClient::Outcome ServiceClient::Exchange(TPellquinRequest& request,
     record.FileId = request.FileId;
     record.UserName = m_system->UserName();
     record.ComputerName = m_system->ComputerName();
-    const EncodedRecord encoded = EncodeRequestRecord(RequestToWire(std::move(record), *m_wireText));
+    const EncodedRecord encoded =
+        EncodeRequestRecord(RequestToWire(std::move(record), *m_wireText));
     if (!encoded.Ok()) {
         // Cutting the text would query or close under a different path than the user's.
         const bool tooLong = encoded.problem == FieldProblem::TooLong;

@@ -39,12 +39,13 @@ public:
                   std::chrono::milliseconds replyDeadline = kReplyDeadline);
 
     // A text that does not fit its record field is refused before connecting, never cut:
-    // over 254 bytes in the service's code page gives ErrorCode 206, an embedded NUL 123, each with its system text;
-    // the query then returns false, since no socket failed. A service that accepted the
-    // request but whose reply does not arrive in time fails the request with code 1460 and
-    // "The Pellquin service on SERVER did not answer in time", again without a socket
-    // failure: the service is there, so no message may say it is not installed. A service
-    // that declines the handshake (or stays silent) records nothing but ServiceDeclined.
+    // over 254 bytes in the service's code page gives ErrorCode 206, an embedded NUL 123,
+    // each with its system text; the query then returns false, since no socket failed. A
+    // service that accepted the request but whose reply does not arrive in time fails the
+    // request with code 1460 and "The Pellquin service on SERVER did not answer in time",
+    // again without a socket failure: the service is there, so no message may say it is not
+    // installed. A service that declines the handshake (or stays silent) records nothing but
+    // ServiceDeclined.
     bool QueryThroughService(TPellquinRequest& request) override;
     void CloseThroughService(TPellquinRequest& request) override;
 

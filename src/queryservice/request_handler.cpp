@@ -126,7 +126,8 @@ std::vector<uint8_t> RequestHandler::Handle(const std::string& peer, const uint8
     }
 
     const bool ok = QueryDirect(request, *m_netFiles, *m_system);
-    const std::string errorText = ok ? std::string() : failureText(request.ErrorCode, request.ErrorText);
+    const std::string errorText =
+        ok ? std::string() : failureText(request.ErrorCode, request.ErrorText);
     ServiceReplyHeader header;
     header.ErrorText = FitWireField(errorText, *m_wireText);
     // A base path cut short would make the client show wrong relative names.

@@ -175,20 +175,13 @@ bool ApplySetting(const std::string& key, const std::string& value, ServiceConfi
 }
 
 bool IsKnownKey(const std::string& key) {
-    static const char* const keys[] = {"listen",
-                                       "port",
-                                       "samba_server",
-                                       "credentials_file",
-                                       "log_dir",
-                                       "allow_clients",
-                                       "refuse_close",
-                                       "max_connections",
-                                       "io_timeout_ms",
-                                       "max_connections_per_client",
-                                       "max_reply_bytes",
-                                       "answer_timeout_ms",
-                                       "log_max_bytes",
-                                       "user",
+    static const char* const keys[] = {"listen",          "port",
+                                       "samba_server",    "credentials_file",
+                                       "log_dir",         "allow_clients",
+                                       "refuse_close",    "max_connections",
+                                       "io_timeout_ms",   "max_connections_per_client",
+                                       "max_reply_bytes", "answer_timeout_ms",
+                                       "log_max_bytes",   "user",
                                        "codepage"};
     for (const char* known : keys) {
         if (key == known) {

@@ -11,9 +11,9 @@
 
 #include "fake_net_file_api.h"
 #include "fake_system_info.h"
-#include "utf8_wire_text.h"
 #include "protocol/service_codec.h"
 #include "query/direct_query.h"
+#include "utf8_wire_text.h"
 
 namespace pellquin {
 namespace {

@@ -107,7 +107,8 @@ public:
 
     std::string FromWire(const std::string& bytes) const override {
         std::lock_guard<std::mutex> lock(m_mutex);
-        return Convert(m_fromWire, bytes, kReplacement, [](const char*, size_t) -> size_t { return 1; });
+        return Convert(m_fromWire, bytes, kReplacement,
+                       [](const char*, size_t) -> size_t { return 1; });
     }
 
     size_t CharacterLength(const char* bytes, size_t size) const override {
