@@ -16,8 +16,7 @@ namespace {
 
 constexpr uint32_t kErrorInvalidParameter = 87;
 
-// Row texts longer than a field are cut (FitWireField) rather than refused: the id still
-// names the handle, so the row can still be closed.
+// An error text too long for its field is cut after its last whole character.
 std::vector<uint8_t> ErrorReply(const std::string& text, const WireText& wire) {
     ServiceReplyHeader header;
     header.ErrorText = FitWireField(text, wire);
@@ -138,6 +137,8 @@ std::vector<uint8_t> RequestHandler::Handle(const std::string& peer, const uint8
     std::vector<ServiceReplyRow> rows;
     rows.reserve(request.Items.size());
     for (const TPellquinItem& item : request.Items) {
+        // Row texts too long for their fields once converted are cut rather than refused: the
+        // id still names the handle, so the row can still be closed.
         ServiceReplyRow row = ReplyRowFromItem(item);
         row.PathName = FitWireField(row.PathName, *m_wireText);
         row.UserName = FitWireField(row.UserName, *m_wireText);
