@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/system_info.h"
+#include "platform/wire_text.h"
 #include "protocol/service_records.h"
 #include "query/service_client.h"
 #include "query/service_transport.h"
@@ -90,8 +91,30 @@ void Check(bool condition) {
     }
 }
 
+// The client converts what it reads from the records' code page (the default, Windows-1252) to
+// UTF-8, where a field's 254 bytes may take up to three times as many: a text is measured
+// back in the field's code page, and must be well-formed UTF-8 (unchanged by a converter
+// that replaces every malformed byte).
+const WireText& FieldCodePage() {
+    static const std::unique_ptr<WireText> wire = [] {
+        std::string error;
+        return MakeWireText(std::string(), &error);
+    }();
+    return *wire;
+}
+
+const WireText& Utf8() {
+    static const std::unique_ptr<WireText> wire = [] {
+        std::string error;
+        return MakeWireText("UTF-8", &error);
+    }();
+    return *wire;
+}
+
 void CheckText(const std::string& text) {
-    Check(text.size() <= kMaxFieldText && text.find('\0') == std::string::npos);
+    Check(FieldCodePage().ToWire(text).size() <= kMaxFieldText &&
+          text.find('\0') == std::string::npos);
+    Check(Utf8().ToWire(text) == text);
 }
 
 }  // namespace

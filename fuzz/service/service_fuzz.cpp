@@ -15,6 +15,7 @@
 
 #include "fake_net_file_api.h"
 #include "fake_system_info.h"
+#include "platform/wire_text.h"
 #include "protocol/service_codec.h"
 #include "queryservice/client_conversation.h"
 #include "queryservice/request_handler.h"
@@ -22,6 +23,12 @@
 namespace {
 
 using namespace pellquin;
+
+// The default code page, so that every reply also passes through the conversion.
+std::unique_ptr<WireText> WindowsWireText() {
+    std::string error;
+    return MakeWireText(std::string(), &error);
+}
 
 std::unique_ptr<RequestHandler> MakeHandler(bool strict) {
     auto netFiles = std::make_unique<test::FakeNetFileApi>();
@@ -36,8 +43,9 @@ std::unique_ptr<RequestHandler> MakeHandler(bool strict) {
         policy.allowedClients = {"10.0.0.1"};
         policy.refuseClose = true;
     }
-    return std::make_unique<RequestHandler>(
-        std::move(netFiles), std::make_unique<test::FakeSystemInfo>(), std::move(policy), nullptr);
+    return std::make_unique<RequestHandler>(std::move(netFiles),
+                                            std::make_unique<test::FakeSystemInfo>(),
+                                            WindowsWireText(), std::move(policy), nullptr);
 }
 
 void CheckReply(const std::vector<uint8_t>& body) {

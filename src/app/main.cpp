@@ -34,6 +34,7 @@
 #include "platform/system_info.h"
 #include "platform/universal_names.h"
 #include "platform/url_launcher.h"
+#include "platform/wire_text.h"
 #include "query/mod_pq.h"
 #include "query/service_client.h"
 #include "query/tcp_transport.h"
@@ -68,11 +69,22 @@ int main(int argc, char** argv) {
         if (!netFiles) {
             return 1;
         }
-        auto modPQ = std::make_unique<TmodPQ>(
-            std::move(netFiles), MakeUniversalNames(), MakeSystemInfo(),
-            std::make_unique<ServiceClient>(MakeSystemInfo(), std::make_unique<TcpTransport>()));
         auto registry = MakeRegistry();
         auto settings = std::make_unique<SettingsStore>(*registry);
+        // The records' code page as pellquin-cli takes it; a name this system does not know
+        // leaves the default, and says so where the program was started from.
+        std::string codePageError;
+        auto wireText = MakeWireText(settings->LoadServiceCodePage(), &codePageError);
+        if (!wireText) {
+            std::cerr << "pellquin: the ServiceCodePage setting: " << codePageError << "\n";
+        }
+        auto serviceClient =
+            wireText ? std::make_unique<ServiceClient>(
+                           MakeSystemInfo(), std::make_unique<TcpTransport>(), std::move(wireText))
+                     : std::make_unique<ServiceClient>(MakeSystemInfo(),
+                                                       std::make_unique<TcpTransport>());
+        auto modPQ = std::make_unique<TmodPQ>(std::move(netFiles), MakeUniversalNames(),
+                                              MakeSystemInfo(), std::move(serviceClient));
         auto pathProbe = MakePathProbe(std::string());
         // Test hook: PELLQUIN_VERSIONS_URL points the update check at another versions file.
         const char* versionsUrl = std::getenv("PELLQUIN_VERSIONS_URL");

@@ -65,6 +65,11 @@ const char* CliUsage() {
            "  --credentials FILE               authentication file (username =, password =,\n"
            "                                   domain =), mode 0600; default\n"
            "                                   $XDG_CONFIG_HOME/pellquin/credentials\n"
+           "  --codepage NAME                  code page of the Pellquin service's texts\n"
+           "                                   (default: the ServiceCodePage setting, else\n"
+           "                                   Windows-1252 on Linux, the ANSI code page on\n"
+           "                                   Windows); UTF-8 keeps every name between\n"
+           "                                   Linux peers\n"
            "  --server-relative                show file names as the server reports them\n"
            "  --json | --csv                   machine-readable output; with several paths\n"
            "                                   each row carries its path\n"
@@ -129,6 +134,11 @@ std::string ParseCliOptions(const std::vector<std::string>& args, CliOptions* op
             if (!value(&options->credentialsFile) || options->credentialsFile.empty()) {
                 return "--credentials needs a file name";
             }
+        } else if (arg == "--codepage") {
+            if (!value(&text) || text.empty()) {
+                return "--codepage needs a code page name, such as Windows-1252 or UTF-8";
+            }
+            options->codePage = text;
         } else if (arg == "--server-relative") {
             options->serverRelative = true;
         } else if (arg == "--json") {

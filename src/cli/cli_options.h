@@ -25,6 +25,9 @@ struct CliOptions {
     std::chrono::milliseconds interval{std::chrono::seconds(2)};  // wait
     std::optional<std::chrono::milliseconds> watch;               // check --watch
     std::string credentialsFile;
+    // --codepage: the service records' code page; none: the ServiceCodePage setting, and
+    // without one this system's default.
+    std::optional<std::string> codePage;
     int tryDirect = 1;
     int tryService = 1;
     bool serverRelative = false;

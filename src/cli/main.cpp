@@ -9,14 +9,17 @@
 #include "cli/cli_engine.h"
 #include "cli/cli_options.h"
 #include "platform/net_file_api.h"
+#include "platform/registry.h"
 #include "platform/smb_url.h"
 #include "platform/system_info.h"
 #include "platform/terminal.h"
 #include "platform/universal_names.h"
+#include "platform/wire_text.h"
 #include "query/mod_pq.h"
 #include "query/service_client.h"
 #include "query/tcp_transport.h"
 #include "query/terminal_text.h"
+#include "settings/settings_store.h"
 
 namespace {
 
@@ -56,15 +59,28 @@ int main(int argc, char** argv) {
         path = PathFromTypedText(path);
     }
 
+    // The option wins over the user's setting, which the desktop program shares.
     std::string error;
+    std::string codePageSource = "--codepage";
+    if (!options.codePage) {
+        const std::unique_ptr<Registry> registry = MakeRegistry();
+        options.codePage = SettingsStore(*registry).LoadServiceCodePage();
+        codePageSource = "the ServiceCodePage setting";
+    }
+    std::unique_ptr<WireText> wireText = MakeWireText(*options.codePage, &error);
+    if (!wireText) {
+        std::cerr << "pellquin-cli: " << codePageSource << ": " << ForTerminal(error) << "\n";
+        return 2;
+    }
+
     auto netFiles = MakeNetFileApi(NetCredentials{options.credentialsFile}, &error);
     if (!netFiles) {
         std::cerr << "pellquin-cli: " << ForTerminal(error) << "\n";
         return 1;
     }
-    TmodPQ modPQ(
-        std::move(netFiles), MakeUniversalNames(), MakeSystemInfo(),
-        std::make_unique<ServiceClient>(MakeSystemInfo(), std::make_unique<TcpTransport>()));
+    TmodPQ modPQ(std::move(netFiles), MakeUniversalNames(), MakeSystemInfo(),
+                 std::make_unique<ServiceClient>(MakeSystemInfo(), std::make_unique<TcpTransport>(),
+                                                 std::move(wireText)));
     ModPqCliEngine engine(modPQ, options.tryDirect, options.tryService);
     const std::unique_ptr<PollClock> clock = MakeSteadyPollClock();
 

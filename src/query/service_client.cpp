@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/error_codes.h"
+#include "protocol/record_text.h"
 #include "protocol/service_codec.h"
 #include "query/item_mapping.h"
 #include "query/system_error_text.h"
@@ -26,6 +27,14 @@ private:
     ServiceTransport& m_transport;
 };
 
+// This system's default code page; should its converter be missing (a system without iconv's
+// modules), UTF-8, which needs none and keeps Linux peers' names.
+std::unique_ptr<WireText> DefaultWireText() {
+    std::string error;
+    std::unique_ptr<WireText> wire = MakeWireText(std::string(), &error);
+    return wire ? std::move(wire) : MakeWireText("UTF-8", &error);
+}
+
 }  // namespace
 
 ServiceClient::ServiceClient(std::unique_ptr<SystemInfo> system,
@@ -33,8 +42,18 @@ ServiceClient::ServiceClient(std::unique_ptr<SystemInfo> system,
                              std::chrono::milliseconds handshakeTimeout,
                              std::chrono::milliseconds replyTimeout,
                              std::chrono::milliseconds replyDeadline)
+    : ServiceClient(std::move(system), std::move(transport), DefaultWireText(), port,
+                    handshakeTimeout, replyTimeout, replyDeadline) {}
+
+ServiceClient::ServiceClient(std::unique_ptr<SystemInfo> system,
+                             std::unique_ptr<ServiceTransport> transport,
+                             std::unique_ptr<WireText> wireText, uint16_t port,
+                             std::chrono::milliseconds handshakeTimeout,
+                             std::chrono::milliseconds replyTimeout,
+                             std::chrono::milliseconds replyDeadline)
     : m_system(std::move(system)),
       m_transport(std::move(transport)),
+      m_wireText(std::move(wireText)),
       m_port(port),
       m_handshakeTimeout(handshakeTimeout),
       m_replyTimeout(replyTimeout),
@@ -50,7 +69,8 @@ ServiceClient::Outcome ServiceClient::Exchange(TPellquinRequest& request,
     record.FileId = request.FileId;
     record.UserName = m_system->UserName();
     record.ComputerName = m_system->ComputerName();
-    const EncodedRecord encoded = EncodeRequestRecord(record);
+    const EncodedRecord encoded =
+        EncodeRequestRecord(RequestToWire(std::move(record), *m_wireText));
     if (!encoded.Ok()) {
         // Cutting the text would query or close under a different path than the user's.
         const bool tooLong = encoded.problem == FieldProblem::TooLong;
@@ -142,11 +162,12 @@ bool ServiceClient::QueryThroughService(TPellquinRequest& request) {
     if (!reply.headerOk) {
         throw ServiceReplyError(kStreamReadError);
     }
+    const ServiceReplyHeader header = ReplyHeaderFromWire(std::move(reply.header), *m_wireText);
     request.ClearResults();
-    request.ErrorText = reply.header.ErrorText;
-    request.ServerPath = reply.header.BasePath;
+    request.ErrorText = header.ErrorText;
+    request.ServerPath = header.BasePath;
     for (ServiceReplyRow& row : reply.rows) {
-        request.Items.push_back(ItemFromReplyRow(std::move(row)));
+        request.Items.push_back(ItemFromReplyRow(ReplyRowFromWire(std::move(row), *m_wireText)));
     }
     if (!reply.ok) {
         throw ServiceReplyError(kStreamReadError);
@@ -164,7 +185,7 @@ void ServiceClient::CloseThroughService(TPellquinRequest& request) {
     if (!reader.Ok()) {
         throw ServiceReplyError(kStreamReadError);
     }
-    request.ErrorText = header.ErrorText;
+    request.ErrorText = m_wireText->FromWire(header.ErrorText);
 }
 
 }  // namespace pellquin

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/system_info.h"
+#include "platform/wire_text.h"
 #include "query/service_exchange.h"
 #include "query/service_transport.h"
 
@@ -23,7 +24,14 @@ public:
     static constexpr std::chrono::milliseconds kReplyDeadline{120000};
 
     // `system` gives the user and computer names sent with every request; `transport` is the
-    // TCP client (TcpTransport in the program).
+    // TCP client (TcpTransport in the program); `wireText` converts the records' texts to and
+    // from the service's code page.
+    ServiceClient(std::unique_ptr<SystemInfo> system, std::unique_ptr<ServiceTransport> transport,
+                  std::unique_ptr<WireText> wireText, uint16_t port = SERVICE_PORT,
+                  std::chrono::milliseconds handshakeTimeout = kHandshakeTimeout,
+                  std::chrono::milliseconds replyTimeout = kReplyTimeout,
+                  std::chrono::milliseconds replyDeadline = kReplyDeadline);
+    // The same with this system's default code page for the records.
     ServiceClient(std::unique_ptr<SystemInfo> system, std::unique_ptr<ServiceTransport> transport,
                   uint16_t port = SERVICE_PORT,
                   std::chrono::milliseconds handshakeTimeout = kHandshakeTimeout,
@@ -31,12 +39,13 @@ public:
                   std::chrono::milliseconds replyDeadline = kReplyDeadline);
 
     // A text that does not fit its record field is refused before connecting, never cut:
-    // over 254 bytes gives ErrorCode 206, an embedded NUL 123, each with its system text;
-    // the query then returns false, since no socket failed. A service that accepted the
-    // request but whose reply does not arrive in time fails the request with code 1460 and
-    // "The Pellquin service on SERVER did not answer in time", again without a socket
-    // failure: the service is there, so no message may say it is not installed. A service
-    // that declines the handshake (or stays silent) records nothing but ServiceDeclined.
+    // over 254 bytes in the service's code page gives ErrorCode 206, an embedded NUL 123,
+    // each with its system text; the query then returns false, since no socket failed. A
+    // service that accepted the request but whose reply does not arrive in time fails the
+    // request with code 1460 and "The Pellquin service on SERVER did not answer in time",
+    // again without a socket failure: the service is there, so no message may say it is not
+    // installed. A service that declines the handshake (or stays silent) records nothing but
+    // ServiceDeclined.
     bool QueryThroughService(TPellquinRequest& request) override;
     void CloseThroughService(TPellquinRequest& request) override;
 
@@ -50,6 +59,7 @@ private:
 
     std::unique_ptr<SystemInfo> m_system;
     std::unique_ptr<ServiceTransport> m_transport;
+    std::unique_ptr<WireText> m_wireText;
     uint16_t m_port;
     std::chrono::milliseconds m_handshakeTimeout;
     std::chrono::milliseconds m_replyTimeout;

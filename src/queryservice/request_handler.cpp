@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "platform/error_codes.h"
+#include "protocol/record_text.h"
 #include "protocol/service_codec.h"
 #include "query/direct_query.h"
 #include "query/item_mapping.h"
@@ -15,26 +16,10 @@ namespace {
 
 constexpr uint32_t kErrorInvalidParameter = 87;
 
-// A string field holds at most 254 bytes. Row texts longer than that are cut rather than
-// refused: the id still names the handle, so the row can still be closed. The cut backs
-// off to a UTF-8 character boundary so the text stays readable; embedded NULs, which would
-// end the text early on the client, become '?'.
-std::string FitField(std::string text) {
-    std::replace(text.begin(), text.end(), '\0', '?');
-    if (text.size() <= kMaxFieldText) {
-        return text;
-    }
-    size_t end = kMaxFieldText;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
-        --end;
-    }
-    text.resize(end);
-    return text;
-}
-
-std::vector<uint8_t> ErrorReply(const std::string& text) {
+// An error text too long for its field is cut after its last whole character.
+std::vector<uint8_t> ErrorReply(const std::string& text, const WireText& wire) {
     ServiceReplyHeader header;
-    header.ErrorText = FitField(text);
+    header.ErrorText = FitWireField(text, wire);
     return EncodeReplyHeader(header).bytes;
 }
 
@@ -62,10 +47,12 @@ std::string KindName(uint8_t kind) {
 }  // namespace
 
 RequestHandler::RequestHandler(std::unique_ptr<NetFileApi> netFiles,
-                               std::unique_ptr<SystemInfo> system, HandlerPolicy policy,
+                               std::unique_ptr<SystemInfo> system,
+                               std::unique_ptr<WireText> wireText, HandlerPolicy policy,
                                std::unique_ptr<ServiceLog> log)
     : m_netFiles(std::move(netFiles)),
       m_system(std::move(system)),
+      m_wireText(std::move(wireText)),
       m_policy(std::move(policy)),
       m_log(std::move(log)) {}
 
@@ -81,7 +68,7 @@ std::vector<uint8_t> RequestHandler::Handle(const std::string& peer, const uint8
         return text.empty() ? "Error " + std::to_string(code) : text;
     };
     const auto refusal = [this, &failureText](uint32_t code) {
-        return ErrorReply(failureText(code, SystemErrorText(*m_system, code)));
+        return ErrorReply(failureText(code, SystemErrorText(*m_system, code)), *m_wireText);
     };
     const auto finish = [this, &entry](std::string outcome, std::vector<uint8_t> reply) {
         entry.outcome = std::move(outcome);
@@ -92,11 +79,12 @@ std::vector<uint8_t> RequestHandler::Handle(const std::string& peer, const uint8
     };
 
     ByteReader reader(data, size);
-    const ServiceRequestRecord record = DecodeRequestRecord(reader);
+    const ServiceRequestRecord wireRecord = DecodeRequestRecord(reader);
     if (!reader.Ok()) {
         entry.kind = "unreadable";
         return finish("refused: " + reader.Error(), refusal(kErrorInvalidParameter));
     }
+    const ServiceRequestRecord record = RequestFromWire(wireRecord, *m_wireText);
     entry.user = record.UserName;
     entry.computer = record.ComputerName;
     entry.kind = KindName(record.RequestKind);
@@ -130,31 +118,33 @@ std::vector<uint8_t> RequestHandler::Handle(const std::string& peer, const uint8
         const uint32_t result = CloseDirect(request, *m_netFiles, *m_system);
         if (result != 0) {
             const std::string text = failureText(result, request.ErrorText);
-            return finish("failed: " + text, ErrorReply(text));
+            return finish("failed: " + text, ErrorReply(text, *m_wireText));
         }
-        return finish("closed id " + std::to_string(record.FileId), ErrorReply(std::string()));
+        return finish("closed id " + std::to_string(record.FileId),
+                      ErrorReply(std::string(), *m_wireText));
     }
 
     const bool ok = QueryDirect(request, *m_netFiles, *m_system);
+    const std::string errorText =
+        ok ? std::string() : failureText(request.ErrorCode, request.ErrorText);
     ServiceReplyHeader header;
-    if (!ok) {
-        header.ErrorText = FitField(failureText(request.ErrorCode, request.ErrorText));
-    }
+    header.ErrorText = FitWireField(errorText, *m_wireText);
     // A base path cut short would make the client show wrong relative names.
-    if (request.ServerPath.size() > kMaxFieldText) {
+    header.BasePath = m_wireText->ToWire(request.ServerPath);
+    if (header.BasePath.size() > kMaxFieldText) {
         return finish("failed: base path too long", refusal(kErrorFilenameTooLong));
     }
-    header.BasePath = request.ServerPath;
     std::vector<ServiceReplyRow> rows;
     rows.reserve(request.Items.size());
     for (const TPellquinItem& item : request.Items) {
+        // Row texts too long for their fields once converted are cut rather than refused: the
+        // id still names the handle, so the row can still be closed.
         ServiceReplyRow row = ReplyRowFromItem(item);
-        row.PathName = FitField(std::move(row.PathName));
-        row.UserName = FitField(std::move(row.UserName));
+        row.PathName = FitWireField(row.PathName, *m_wireText);
+        row.UserName = FitWireField(row.UserName, *m_wireText);
         rows.push_back(std::move(row));
     }
-    const std::string outcome =
-        ok ? std::to_string(rows.size()) + " rows" : "failed: " + header.ErrorText;
+    const std::string outcome = ok ? std::to_string(rows.size()) + " rows" : "failed: " + errorText;
     return finish(outcome, EncodeQueryReply(header, rows).bytes);
 }
 

@@ -7,6 +7,7 @@
 #include <asio/ip/address.hpp>
 
 #include "platform/bounded_file.h"
+#include "platform/wire_text.h"
 #include "queryservice/config_file_check.h"
 
 namespace pellquin {
@@ -174,20 +175,14 @@ bool ApplySetting(const std::string& key, const std::string& value, ServiceConfi
 }
 
 bool IsKnownKey(const std::string& key) {
-    static const char* const keys[] = {"listen",
-                                       "port",
-                                       "samba_server",
-                                       "credentials_file",
-                                       "log_dir",
-                                       "allow_clients",
-                                       "refuse_close",
-                                       "max_connections",
-                                       "io_timeout_ms",
-                                       "max_connections_per_client",
-                                       "max_reply_bytes",
-                                       "answer_timeout_ms",
-                                       "log_max_bytes",
-                                       "user"};
+    static const char* const keys[] = {"listen",          "port",
+                                       "samba_server",    "credentials_file",
+                                       "log_dir",         "allow_clients",
+                                       "refuse_close",    "max_connections",
+                                       "io_timeout_ms",   "max_connections_per_client",
+                                       "max_reply_bytes", "answer_timeout_ms",
+                                       "log_max_bytes",   "user",
+                                       "codepage"};
     for (const char* known : keys) {
         if (key == known) {
             return true;
@@ -222,6 +217,16 @@ bool ParseServiceConfig(const std::string& text, ServiceConfig* config, std::str
         if (!IsKnownKey(key)) {
             *error = "line " + std::to_string(number) + ": unknown setting '" + key + "'";
             return false;
+        }
+        if (key == "codepage") {
+            // The converter's own sentence says what is wrong with the name.
+            std::string problem;
+            if (!value.empty() && !MakeWireText(value, &problem)) {
+                *error = "line " + std::to_string(number) + ": codepage: " + problem;
+                return false;
+            }
+            config->codePage = value;
+            continue;
         }
         if (!ApplySetting(key, value, config)) {
             *error =

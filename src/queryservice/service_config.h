@@ -38,6 +38,10 @@ struct ServiceConfig {
     // The user the service runs as once it listens and has read its credentials; empty: it
     // keeps the rights it was started with (under systemd, the unit's User= sets it instead).
     std::string runAsUser;
+    // Code page of the texts in the records (names as iconv knows them, "UTF-8" for Linux
+    // peers that want every name); empty: Windows-1252 on Linux, on Windows always the
+    // system's ANSI code page. Checked when the file is read.
+    std::string codePage;
 };
 
 // What the command line asked for.

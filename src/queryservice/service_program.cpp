@@ -9,6 +9,7 @@
 #include "platform/process_identity.h"
 #include "platform/system_directory.h"
 #include "platform/system_info.h"
+#include "platform/wire_text.h"
 #include "queryservice/coalescing_net_file_api.h"
 #include "queryservice/own_server_net_file_api.h"
 #include "queryservice/query_server.h"
@@ -71,12 +72,20 @@ int Serve(const ServiceConfig& config, const EngineFactory& makeEngine, const Re
         ready(false, engineError);
         return 1;
     }
+    // The configuration was checked as it was read; this reports a converter that cannot be
+    // made all the same.
+    std::unique_ptr<WireText> wireText = MakeWireText(config.codePage, &engineError);
+    if (!wireText) {
+        logView->Note("cannot start: " + engineError);
+        ready(false, engineError);
+        return 1;
+    }
     HandlerPolicy policy;
     policy.allowedClients = config.allowedClients;
     policy.refuseClose = config.refuseClose;
     auto handler = std::make_unique<RequestHandler>(
         std::make_unique<OwnServerNetFileApi>(std::move(netFiles), config.sambaServer),
-        MakeSystemInfo(), std::move(policy), std::move(log));
+        MakeSystemInfo(), std::move(wireText), std::move(policy), std::move(log));
 
     QueryServer server(config, std::move(handler));
     std::string error;

@@ -135,6 +135,16 @@ void SettingsStore::SaveAutoRefresh(int32_t seconds) {
     WriteRegistryInteger(key, "AutoRefresh", seconds);
 }
 
+std::string SettingsStore::LoadServiceCodePage() {
+    RegistryKey key(m_registry);
+    key.Open(RegistryRoot::CurrentUser, SubkeyPath("Options"), kKeyRead);
+    std::string name;
+    if (ReadRegistryText(key, "ServiceCodePage", &name) != kRegSuccess) {
+        return std::string();
+    }
+    return name;
+}
+
 void SettingsStore::LoadDefaults(DefaultsState& defaults) {
     RegistryKey key(m_registry);
     key.Create(RegistryRoot::CurrentUser, SubkeyPath("Defaults"), kKeyAllAccess);

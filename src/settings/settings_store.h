@@ -59,6 +59,11 @@ public:
     void LoadAutoRefresh(int32_t& seconds);
     void SaveAutoRefresh(int32_t seconds);
 
+    // The code page of the query service's records ("ServiceCodePage" beside the options),
+    // as a name for MakeWireText; "" when it is missing or not text, for the default. Only
+    // reads: a command-line program may call it without creating the settings.
+    std::string LoadServiceCodePage();
+
 private:
     Registry& m_registry;
 };

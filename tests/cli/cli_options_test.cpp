@@ -66,6 +66,22 @@ TEST(CliOptions, SelectionsWaitsAndWatches) {
     EXPECT_EQ(forEver.interval, std::chrono::minutes(10));
 }
 
+// The name is kept as typed: the program checks it against this system's code pages.
+TEST(CliOptions, CodePageIsTakenAsGivenAndOnlyWhenGiven) {
+    CliOptions given;
+    ASSERT_EQ(ParseCliOptions({"--codepage", "UTF-8", "check", "p"}, &given), "");
+    EXPECT_EQ(given.codePage, std::optional<std::string>("UTF-8"));
+    CliOptions absent;
+    ASSERT_EQ(ParseCliOptions({"check", "p"}, &absent), "");
+    EXPECT_FALSE(absent.codePage.has_value());
+    for (const auto& line : std::vector<std::vector<std::string>>{
+             {"check", "p", "--codepage"}, {"--codepage", "", "check", "p"}}) {
+        CliOptions bad;
+        EXPECT_EQ(ParseCliOptions(line, &bad),
+                  "--codepage needs a code page name, such as Windows-1252 or UTF-8");
+    }
+}
+
 // --version answers without a command, and also after other options, like --help.
 TEST(CliOptions, VersionNeedsNoCommand) {
     for (const auto& line : std::vector<std::vector<std::string>>{

@@ -2,8 +2,8 @@
 // failure, which libnetapi reports by printing to stdout.
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <sys/socket.h>
 #include <sched.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <future>
 #include <regex>
@@ -22,6 +23,7 @@
 #include "file_holder.h"
 #include "run_program.h"
 #include "samba_sandbox.h"
+#include "service_process.h"
 
 namespace pellquin {
 namespace {
@@ -237,6 +239,79 @@ TEST_F(CliAgainstSamba, SmbUrlsAreCheckedAsTheirUncNames) {
         std::string::npos)
         << listed.out;
     EXPECT_EQ(listed.out.find("readme"), std::string::npos) << listed.out;
+}
+
+// The records' code page as the command line takes it: --codepage, else the user's
+// ServiceCodePage setting, else Windows-1252; a name this system does not know stops the
+// program before it asks anything. Address 127.0.0.211, with the service in UTF-8.
+TEST_F(CliAgainstSamba, TheServicesCodePageComesFromTheOptionOrTheSetting) {
+    SambaSandbox sandbox("127.0.0.211");
+    ASSERT_TRUE(sandbox.ok()) << sandbox.error();
+    FileHolder holder(sandbox, sandbox.userCredentials(),
+                      {"r:Projekte \xC3\x9C"
+                       "bersicht/Caf\xC3\xA9 Z\xC3\xBCrich.txt"});
+    ASSERT_TRUE(holder.ok()) << holder.error();
+    test::ServiceProcess service(sandbox.ip(), 8021,
+                                 "samba_server = " + sandbox.ip() + "\ncredentials_file = " +
+                                     sandbox.adminCredentials() + "\ncodepage = UTF-8\n");
+    ASSERT_TRUE(service.ok()) << service.error();
+
+    char pattern[] = "/tmp/pq-cli-settings-XXXXXX";
+    const std::string home = mkdtemp(pattern);
+    const auto setting = [&home](const std::string& codePage) {
+        mkdir((home + "/pellquin").c_str(), 0700);
+        std::ofstream(home + "/pellquin/HKEY_CURRENT_USER.reg")
+            << "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Morrowfen\\Pellquin\\Options]\r\n"
+            << "\"ServiceCodePage\"=\"" << codePage << "\"\r\n";
+    };
+    const std::string row =
+        ",//127.0.0.211/data/Projekte \xC3\x9C"
+        "bersicht/Caf\xC3\xA9 Z\xC3\xBCrich.txt,pquser,";
+    const struct {
+        const char* what;
+        const char* setting;  // nullptr: none stored
+        std::vector<std::string> options;
+        int exitCode;
+        const char* shown;  // in stdout, or for a failure in stderr
+    } cases[] = {
+        {"the option", nullptr, {"--codepage", "UTF-8"}, 0, row.c_str()},
+        {"the setting", "utf8", {}, 0, row.c_str()},
+        // Windows-1252 sends "\xDC", which the UTF-8 service cannot read: nothing matches.
+        {"the option over the setting", "UTF-8", {"--codepage", "Windows-1252"}, 0, ""},
+        {"an unknown option",
+         "UTF-8",
+         {"--codepage", "Latin-9x"},
+         2,
+         "pellquin-cli: --codepage: unknown code page 'Latin-9x'"},
+        {"an unknown setting",
+         "Latin-9x",
+         {},
+         2,
+         "pellquin-cli: the ServiceCodePage setting: unknown code page 'Latin-9x'"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(home + "/pellquin");
+        if (c.setting != nullptr) {
+            setting(c.setting);
+        }
+        std::vector<std::string> args = {
+            "env", "XDG_CONFIG_HOME=" + home, PELLQUIN_CLI_PATH, "--mechanism", "service", "--csv"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        args.insert(args.end(), {"check",
+                                 "//127.0.0.211/data/Projekte \xC3\x9C"
+                                 "bersicht"});
+        const auto result = RunProgram(args);
+        EXPECT_EQ(result.exitCode, c.exitCode) << result.err;
+        if (c.exitCode != 0) {
+            EXPECT_NE(result.err.find(c.shown), std::string::npos) << result.err;
+        } else if (*c.shown != '\0') {
+            EXPECT_NE(result.out.find(c.shown), std::string::npos) << result.out;
+        } else {
+            EXPECT_EQ(result.out.find("Caf"), std::string::npos) << result.out;
+        }
+    }
+    std::filesystem::remove_all(home);
 }
 
 // Address 127.0.0.16.

@@ -15,6 +15,7 @@
 #include "fake_system_info.h"
 #include "queryservice/coalescing_net_file_api.h"
 #include "raw_client.h"
+#include "utf8_wire_text.h"
 
 namespace pellquin {
 namespace {
@@ -58,9 +59,9 @@ public:
         config.listenAddress = "127.0.0.1";
         config.port = 0;
         m_server = std::make_unique<QueryServer>(
-            config, std::make_unique<RequestHandler>(std::move(netFiles),
-                                                     std::make_unique<test::FakeSystemInfo>(),
-                                                     HandlerPolicy{}, std::move(log)));
+            config, std::make_unique<RequestHandler>(
+                        std::move(netFiles), std::make_unique<test::FakeSystemInfo>(),
+                        std::make_unique<test::Utf8WireText>(), HandlerPolicy{}, std::move(log)));
         std::string error;
         m_listening = m_server->Listen(&error);
         EXPECT_TRUE(m_listening) << error;

@@ -13,6 +13,7 @@
 #include "fake_system_info.h"
 #include "protocol/service_codec.h"
 #include "query/direct_query.h"
+#include "utf8_wire_text.h"
 
 namespace pellquin {
 namespace {
@@ -89,7 +90,8 @@ protected:
         m_netFiles = netFiles.get();
         Script(*m_netFiles);
         m_handler = std::make_unique<RequestHandler>(
-            std::move(netFiles), std::make_unique<test::FakeSystemInfo>(), std::move(policy),
+            std::move(netFiles), std::make_unique<test::FakeSystemInfo>(),
+            std::make_unique<test::Utf8WireText>(), std::move(policy),
             withLog ? std::make_unique<ServiceLog>(m_dir.path()) : nullptr);
     }
 

@@ -91,6 +91,36 @@ TEST(ServiceConfig, MistakesAreErrorsNamingTheLine) {
     }
 }
 
+// The name is tried when the file is read, so a misspelt code page stops the start instead of
+// garbling every name later.
+TEST(ServiceConfig, CodePagesAreCheckedAsTheFileIsRead) {
+    const struct {
+        const char* text;
+        const char* codePage;  // nullptr: refused
+        const char* error;
+    } cases[] = {
+        {"codepage = UTF-8\n", "UTF-8", ""},
+        {"codepage = ISO-8859-15\n", "ISO-8859-15", ""},
+        {"codepage =\n", "", ""},
+        {"port = 8021\ncodepage = Latin-9x\n", nullptr,
+         "line 2: codepage: unknown code page 'Latin-9x' (use a name iconv knows, such as "
+         "Windows-1252, ISO-8859-15 or UTF-8)"},
+        {"codepage = UTF-16\n", nullptr,
+         "line 1: codepage: code page 'UTF-16' does not keep ASCII as it is, so paths would not "
+         "survive it"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        ServiceConfig config;
+        std::string error;
+        EXPECT_EQ(ParseServiceConfig(c.text, &config, &error), c.codePage != nullptr);
+        EXPECT_EQ(error, c.error);
+        if (c.codePage != nullptr) {
+            EXPECT_EQ(config.codePage, c.codePage);
+        }
+    }
+}
+
 TEST(ServiceConfig, CommandLineOverridesTheFile) {
     char path[] = "/tmp/pq-config-XXXXXX";
     const int fd = mkstemp(path);

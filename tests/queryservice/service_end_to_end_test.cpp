@@ -1,7 +1,7 @@
 // The service program against a private Samba server, with the client side through the real
 // engine. The service runs as a child process with the administrator's credentials, on the
 // same address as its smbd; the test process is the ordinary user (one libnetapi context per
-// process). Each test has its own address, 127.0.0.60 to 127.0.0.89.
+// process). Each test has its own address, 127.0.0.60 to 127.0.0.89 and 127.0.0.210.
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -17,9 +17,11 @@
 #include "platform/net_file_api.h"
 #include "platform/system_info.h"
 #include "platform/universal_names.h"
+#include "platform/wire_text.h"
 #include "query/mod_pq.h"
 #include "query/service_client.h"
 #include "query/tcp_transport.h"
+#include "raw_client.h"
 #include "samba_sandbox.h"
 #include "service_process.h"
 
@@ -135,25 +137,32 @@ protected:
         }
     }
 
-    // The service for `sandbox`, answering on its address with the administrator's rights.
-    static std::unique_ptr<ServiceProcess> StartService(const SambaSandbox& sandbox) {
+    // The service for `sandbox`, answering on its address with the administrator's rights,
+    // its records in `codePage` (empty: the default).
+    static std::unique_ptr<ServiceProcess> StartService(const SambaSandbox& sandbox,
+                                                        const std::string& codePage = "") {
         return std::make_unique<ServiceProcess>(
             sandbox.ip(), SERVICE_PORT,
-            "samba_server = " + sandbox.ip() +
-                "\ncredentials_file = " + sandbox.adminCredentials() + "\n");
+            "samba_server = " + sandbox.ip() + "\ncredentials_file = " +
+                sandbox.adminCredentials() + "\ncodepage = " + codePage + "\n");
     }
 
-    // The ordinary user's engine with the real adapters and the real service client.
-    static std::unique_ptr<TmodPQ> UserEngine(const SambaSandbox& sandbox) {
+    // The ordinary user's engine with the real adapters and the real service client, its
+    // records in `codePage` (empty: the default).
+    static std::unique_ptr<TmodPQ> UserEngine(const SambaSandbox& sandbox,
+                                              const std::string& codePage = "") {
         std::string error;
         auto netFiles = MakeNetFileApi(NetCredentials{sandbox.userCredentials()}, &error);
         EXPECT_NE(netFiles, nullptr) << error;
-        if (!netFiles) {
+        auto wireText = MakeWireText(codePage, &error);
+        EXPECT_NE(wireText, nullptr) << error;
+        if (!netFiles || !wireText) {
             return nullptr;
         }
         return std::make_unique<TmodPQ>(
             std::move(netFiles), MakeUniversalNames(), MakeSystemInfo(),
-            std::make_unique<ServiceClient>(MakeSystemInfo(), std::make_unique<TcpTransport>()));
+            std::make_unique<ServiceClient>(MakeSystemInfo(), std::make_unique<TcpTransport>(),
+                                            std::move(wireText)));
     }
 };
 
@@ -279,6 +288,64 @@ TEST_F(ServiceEndToEnd, CloseThroughTheServiceClosesTheHandleOnTheServer) {
     again.Path = again.ClientPath;
     modPQ->CloseOpenFile(again, 0, 1);
     EXPECT_EQ(again.ErrorText, "The system cannot find the file specified");
+}
+
+// A file named with non-ASCII letters comes back through the service exactly as the
+// administrator's direct check names it, with the records in Windows-1252 and in UTF-8 on both
+// sides; a request in the code page's own bytes, as a Windows client sends it, finds it too.
+TEST_F(ServiceEndToEnd, NonAsciiNamesComeBackWhole) {
+    SambaSandbox sandbox("127.0.0.210");
+    ASSERT_TRUE(sandbox.ok()) << sandbox.error();
+    FileHolder holder(sandbox, sandbox.userCredentials(),
+                      {"r:Projekte \xC3\x9C"
+                       "bersicht/Caf\xC3\xA9 Z\xC3\xBCrich.txt",
+                       "r:readme.txt"});
+    ASSERT_TRUE(holder.ok()) << holder.error();
+    const std::string folder = sandbox.uncRoot() +
+                               "\\Projekte \xC3\x9C"
+                               "bersicht";
+    const std::vector<Answer> expected = AdministratorsDirectCheck(sandbox, {folder});
+    ASSERT_EQ(expected.size(), 1u);
+    ASSERT_EQ(expected[0].rows.size(), 1u);
+    const std::string name = std::get<1>(*expected[0].rows.begin());
+    ASSERT_EQ(name, sandbox.serverFolder() +
+                        "\\Projekte \xC3\x9C"
+                        "bersicht\\Caf\xC3\xA9 Z\xC3\xBCrich.txt");
+
+    const struct {
+        const char* codePage;
+        std::string folder;  // below the share, in the code page
+        std::string file;
+    } cases[] = {
+        {"Windows-1252",
+         "Projekte \xDC"
+         "bersicht",
+         "Caf\xE9 Z\xFCrich.txt"},
+        {"UTF-8",
+         "Projekte \xC3\x9C"
+         "bersicht",
+         "Caf\xC3\xA9 Z\xC3\xBCrich.txt"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.codePage);
+        auto service = StartService(sandbox, c.codePage);
+        ASSERT_TRUE(service->ok()) << service->error();
+        auto modPQ = UserEngine(sandbox, c.codePage);
+        ASSERT_NE(modPQ, nullptr);
+        const Answer answer = AnswerOf(Query(*modPQ, folder, 0, 1));
+        EXPECT_EQ(answer.errorText, "");
+        EXPECT_EQ(answer.serverPath, expected[0].serverPath);
+        EXPECT_EQ(answer.rows, expected[0].rows);
+
+        test::RawClient raw(sandbox.ip(), SERVICE_PORT);
+        ASSERT_TRUE(raw.ok());
+        const auto reply = raw.Exchange(test::QueryRecord(sandbox.ip(), "data", c.folder));
+        ASSERT_TRUE(reply.has_value());
+        ASSERT_EQ(reply->rows.size(), 1u) << reply->header.ErrorText;
+        const std::string& path = reply->rows[0].PathName;
+        const std::string ending = "\\" + c.folder + "\\" + c.file;
+        EXPECT_EQ(path.substr(path.size() - std::min(path.size(), ending.size())), ending);
+    }
 }
 
 }  // namespace

@@ -242,6 +242,27 @@ TEST_F(SettingsStoreTest, AutoRefreshKeepsItsValueWhenTheStoredOneIsMissingOrOut
     EXPECT_EQ(StoredInteger("Options", "AutoRefresh"), 90);
 }
 
+// Read by the command line too, which must leave the settings as they are.
+TEST_F(SettingsStoreTest, ServiceCodePageIsTextBesideTheOptionsAndOnlyRead) {
+    const struct {
+        const char* name;
+        std::string values;
+        const char* expected;
+    } cases[] = {
+        {"missing", "", ""},
+        {"set", "\"ServiceCodePage\"=\"UTF-8\"\r\n", "UTF-8"},
+        {"a number", "\"ServiceCodePage\"=dword:000004e4\r\n", ""},
+    };
+    for (const auto& c : cases) {
+        WriteHive(Hive(Section("Options") + c.values));
+        auto registry = MakeRegistry();
+        EXPECT_EQ(SettingsStore(*registry).LoadServiceCodePage(), c.expected) << c.name;
+    }
+    WriteHive(Hive(""));
+    EXPECT_EQ(m_store->LoadServiceCodePage(), "");
+    EXPECT_FALSE(KeyExists("Options"));
+}
+
 TEST_F(SettingsStoreTest, DefaultsStopAtTheFirstMissingValue) {
     struct Case {
         const char* name;

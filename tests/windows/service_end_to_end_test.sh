@@ -115,6 +115,17 @@ case "$request_line" in
 *127.0.0.1*) echo "ok: the log has the request line" ;;
 esac
 
+# The Linux client sends its names in Windows-1252, the code page this Windows service holds
+# them in (Wine's ANSI code page here): the log, which shows bytes outside UTF-8 as <XX>, has
+# the one byte of U+00DC.
+"$cli" --mechanism service check '\\127.0.0.1\data\Übersicht' >/dev/null 2>&1
+if grep -aqF 'query "\\127.0.0.1\data\<DC>bersicht"' "$log"; then
+    echo "ok: the name reached the service in Windows-1252"
+else
+    echo "FAILED: the name did not reach the service in Windows-1252"
+    failures=$((failures + 1))
+fi
+
 echo "operator: connect, stop"
 drive stop wait:Stopped
 expect "driver status" "0" "$driver_status"

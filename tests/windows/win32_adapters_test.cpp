@@ -2,6 +2,7 @@
 // directory, the path probe on the prefix's drives, drive mapping and the network
 // file-management calls of this machine, also as the engine drives them.
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <cctype>
@@ -15,6 +16,7 @@
 #include "platform/system_directory.h"
 #include "platform/system_info.h"
 #include "platform/universal_names.h"
+#include "platform/wire_text.h"
 #include "query/direct_query.h"
 #include "query/path_resolution.h"
 #include "query/system_error_text.h"
@@ -160,6 +162,24 @@ TEST(DirectQueryWin32Test, LocalPathReachesTheEnumerationAndReportsItsFailure) {
     EXPECT_EQ(request.ErrorText, SystemErrorText(*system, kNotSupported));
     EXPECT_FALSE(request.ErrorText.empty());
     EXPECT_TRUE(request.Items.empty());
+}
+
+// The records are in the ANSI code page, which the program already holds: nothing changes,
+// not even bytes the code page leaves undefined, and only that code page's own names are taken.
+TEST(WireTextWin32Test, TheAnsiCodePageGoesAsItIs) {
+    std::string error;
+    const auto wire = MakeWireText("", &error);
+    ASSERT_NE(wire, nullptr) << error;
+    const std::string bytes = "caf\xE9 \x80\x81";
+    EXPECT_EQ(wire->ToWire(bytes), bytes);
+    EXPECT_EQ(wire->FromWire(bytes), bytes);
+    EXPECT_EQ(wire->CharacterLength("ab", 2), 1u);
+    const std::string number = std::to_string(GetACP());
+    for (const std::string& name : {number, "cp" + number, "Windows-" + number}) {
+        EXPECT_NE(MakeWireText(name, &error), nullptr) << name;
+    }
+    EXPECT_EQ(MakeWireText("no-such-code-page", &error), nullptr);
+    EXPECT_NE(error.find("'no-such-code-page'"), std::string::npos) << error;
 }
 
 }  // namespace
