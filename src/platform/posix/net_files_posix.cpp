@@ -172,6 +172,10 @@ public:
     // Looked up over SMB, as the same user: each name in turn in its folder's listing, the
     // exact spelling first, else the only one that differs in case alone (what a
     // case-insensitive share opened). Only a path the server finds as typed is respelled.
+    // libsmbclient has a context of its own, but it and libnetapi share Samba's process-wide
+    // client state (the talloc stack, configuration, debug buffer, name and connection
+    // caches), none of it guarded for threads: this runs on the thread of the other calls,
+    // never beside one.
     std::string NameOnServer(const std::string& server, const std::string& share,
                              const std::string& path) override {
         SMBCCTX* context = m_smb.Get();
