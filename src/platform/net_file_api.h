@@ -56,7 +56,8 @@ public:
     // server itself has it, when the server resolves the path as typed (a case-insensitive
     // share: "REPORTS" names the folder "Reports"); `path` unchanged when it does not exist
     // there, cannot be looked at, or the server's spelling cannot be told. `server` is the
-    // bare name; empty: this machine.
+    // bare name; empty: this machine. It may make network calls, with the same thread rules
+    // as the calls above.
     virtual std::string NameOnServer(const std::string& /*server*/, const std::string& /*share*/,
                                      const std::string& path) {
         return path;

@@ -1,11 +1,103 @@
 #include "queryservice/coalescing_net_file_api.h"
 
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "platform/samba_path_forms.h"
 #include "query/base_path_rule.h"
 
 namespace pellquin {
 namespace {
 
 constexpr size_t kMaxCoalescers = 256;
+constexpr size_t kMaxRemembered = 1024;
+// Long enough for a burst of requests for one path to share one answer, short enough that a
+// folder renamed on the server is soon spelled anew.
+constexpr auto kSpellingLife = std::chrono::seconds(2);
+constexpr auto kAskExactAgain = std::chrono::seconds(30);
+
+std::string AsciiLower(std::string text) {
+    for (char& c : text) {
+        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    return text;
+}
+
+// A dotted IPv4 address in 127.0.0.0/8.
+bool IsIpv4Loopback(const std::string& text) {
+    if (text.rfind("127.", 0) != 0) {
+        return false;
+    }
+    int parts = 0;
+    size_t start = 0;
+    while (start <= text.size()) {
+        const size_t end = std::min(text.find('.', start), text.size());
+        const std::string part = text.substr(start, end - start);
+        if (part.empty() || part.size() > 3 ||
+            part.find_first_not_of("0123456789") != std::string::npos || std::stoi(part) > 255) {
+            return false;
+        }
+        ++parts;
+        start = end + 1;
+    }
+    return parts == 4;
+}
+
+// Whether `server`, as the service's network calls name its server, is this machine: its
+// file server then reports share folders of this machine's file system.
+bool IsThisMachine(const std::string& server) {
+    const std::string name = AsciiLower(server);
+    return name.empty() || name == "localhost" || name == "::1" || name == "[::1]" ||
+           IsIpv4Loopback(name);
+}
+
+// Whether the file system below `folder` (a share's folder as a Samba server reports it,
+// "C:\srv\data") shows that the server spells `path` (below the share, '\' separators)
+// as typed: every name is there as typed (the server takes an exact name first, whatever
+// the share's case rule), or a name is missing without a single other spelling that differs
+// in ASCII case alone (nothing the server could open in its stead; several such spellings
+// are left as typed, as a direct check leaves them). False when a name would be respelled,
+// or something cannot be looked at: the server must then be asked. "." and ".." are the
+// server's to judge, and never lead out of the folder here.
+bool FileSystemKeepsTyped(const std::string& folder, const std::string& path) {
+    namespace fs = std::filesystem;
+    const std::string root = UnixPathOfServerPath(folder);
+    if (root.empty() || root[0] != '/') {
+        return false;
+    }
+    fs::path dir(root);
+    size_t start = 0;
+    while (start <= path.size()) {
+        const size_t end = std::min(path.find('\\', start), path.size());
+        const std::string name = path.substr(start, end - start);
+        start = end + 1;
+        if (name.empty()) {
+            continue;
+        }
+        if (name == "." || name == ".." || name.find('/') != std::string::npos ||
+            name.find('\0') != std::string::npos) {
+            return false;
+        }
+        std::error_code error;
+        const fs::file_status status = fs::status(dir / name, error);
+        if (fs::exists(status)) {
+            dir /= name;
+            continue;
+        }
+        if (error && error != std::errc::no_such_file_or_directory) {
+            return false;
+        }
+        const std::string wanted = AsciiLower(name);
+        size_t alike = 0;
+        fs::directory_iterator entry(dir, error);
+        for (; !error && entry != fs::directory_iterator(); entry.increment(error)) {
+            alike += AsciiLower(entry->path().filename().string()) == wanted ? 1 : 0;
+        }
+        return !error && alike != 1;
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -15,8 +107,16 @@ CoalescingNetFileApi::CoalescingNetFileApi(std::unique_ptr<NetFileApi> inner)
 uint32_t CoalescingNetFileApi::ShareGetInfo(const std::string& server, const std::string& share,
                                             std::string* folder) {
     const std::shared_ptr<const ShareInfo> info = ShareCoalescerFor(server, share)->Await();
+    std::lock_guard<std::mutex> lock(m_namesMutex);
+    const std::pair<std::string, std::string> key(server, share);
     if (info->status == 0) {
         *folder = info->folder;
+        if (m_shareFolders.size() >= kMaxRemembered && m_shareFolders.count(key) == 0) {
+            m_shareFolders.clear();
+        }
+        m_shareFolders[key] = info->folder;
+    } else {
+        m_shareFolders.erase(key);
     }
     return info->status;
 }
@@ -43,6 +143,96 @@ uint32_t CoalescingNetFileApi::FileEnum(const std::optional<std::string>& server
 std::string CoalescingNetFileApi::ReportedBasePath(const std::optional<std::string>& server,
                                                    const std::string& basePath) {
     return m_inner->ReportedBasePath(server, basePath);
+}
+
+bool CoalescingNetFileApi::ReportsExactNames(const std::optional<std::string>& server) {
+    const auto known = [this, &server](bool* exact) {
+        const auto found = m_exactNames.find(server);
+        if (found == m_exactNames.end() ||
+            (!found->second.exact && Clock::now() >= found->second.askAgain)) {
+            return false;
+        }
+        *exact = found->second.exact;
+        return true;
+    };
+    bool exact = false;
+    {
+        std::lock_guard<std::mutex> lock(m_namesMutex);
+        if (known(&exact)) {
+            return exact;
+        }
+    }
+    std::lock_guard<std::mutex> call(m_callMutex);
+    {
+        // Another request may have learnt it while this one waited.
+        std::lock_guard<std::mutex> lock(m_namesMutex);
+        if (known(&exact)) {
+            return exact;
+        }
+    }
+    exact = m_inner->ReportsExactNames(server);
+    std::lock_guard<std::mutex> lock(m_namesMutex);
+    if (m_exactNames.size() >= kMaxCoalescers && m_exactNames.count(server) == 0) {
+        m_exactNames.clear();
+    }
+    m_exactNames[server] = ExactNames{exact, Clock::now() + kAskExactAgain};
+    return exact;
+}
+
+std::string CoalescingNetFileApi::NameOnServer(const std::string& server, const std::string& share,
+                                               const std::string& path) {
+    if (path.empty() ||
+        !ReportsExactNames(server.empty() ? std::nullopt : std::optional<std::string>(server))) {
+        return path;
+    }
+    std::string folder;
+    if (IsThisMachine(server) && ShareFolderOf(server, share, &folder) &&
+        FileSystemKeepsTyped(folder, path)) {
+        return path;
+    }
+    return SpellingFromServer(server, share, path);
+}
+
+bool CoalescingNetFileApi::ShareFolderOf(const std::string& server, const std::string& share,
+                                         std::string* folder) {
+    std::lock_guard<std::mutex> lock(m_namesMutex);
+    const auto found = m_shareFolders.find({server, share});
+    if (found == m_shareFolders.end()) {
+        return false;
+    }
+    *folder = found->second;
+    return true;
+}
+
+std::string CoalescingNetFileApi::SpellingFromServer(const std::string& server,
+                                                     const std::string& share,
+                                                     const std::string& path) {
+    const PathKey key(server, share, path);
+    std::shared_ptr<Coalescer<std::string>> coalescer;
+    {
+        std::lock_guard<std::mutex> lock(m_namesMutex);
+        const auto known = m_spellings.find(key);
+        if (known != m_spellings.end() && Clock::now() < known->second.expires) {
+            return known->second.name;
+        }
+        if (m_spellingCoalescers.size() >= kMaxRemembered && m_spellingCoalescers.count(key) == 0) {
+            m_spellingCoalescers.clear();
+        }
+        std::shared_ptr<Coalescer<std::string>>& slot = m_spellingCoalescers[key];
+        if (!slot) {
+            slot = std::make_shared<Coalescer<std::string>>(
+                [this, server, share, path] { return m_inner->NameOnServer(server, share, path); },
+                m_callMutex);
+        }
+        coalescer = slot;
+    }
+    const std::shared_ptr<const std::string> spelled = coalescer->Await();
+    std::lock_guard<std::mutex> lock(m_namesMutex);
+    if (m_spellings.size() >= kMaxRemembered && m_spellings.count(key) == 0) {
+        m_spellings.clear();
+    }
+    m_spellings[key] = Spelling{*spelled, Clock::now() + kSpellingLife};
+    return *spelled;
 }
 
 uint32_t CoalescingNetFileApi::FileClose(const std::optional<std::string>& server, uint32_t id) {

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <chrono>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <tuple>
 
 #include "platform/net_file_api.h"
 #include "queryservice/coalescer.h"
@@ -17,6 +19,18 @@ namespace pellquin {
 // the server (an empty base path), and each caller gets the entries at or below its own
 // base path. Share look-ups are shared the same way per server and share, since every
 // query begins with one. Closes are never shared.
+//
+// Exact names (a Samba server) are learnt once per server. The server's spelling of a path
+// must not make a request wait for the enumeration in flight, or requests would stop
+// sharing the next one; nor may it run beside that enumeration through the same client
+// library, whose client state (Samba's talloc stack, configuration, debug and name caches)
+// is process-wide and not guarded for threads. So a path of a share of this machine is
+// looked up in the share's folder on the local file system, with no network call: a path
+// found there as typed, or one the server cannot have found in another spelling, is
+// settled at once. Only a path that a case-insensitive share would open under another
+// spelling (the share's case rule is the server's to tell), a path below a folder the
+// service may not read, and every path of another machine are asked of the server, one
+// call shared by the requests that wait for it and its answer kept for a few seconds.
 class CoalescingNetFileApi : public NetFileApi {
 public:
     explicit CoalescingNetFileApi(std::unique_ptr<NetFileApi> inner);
@@ -29,11 +43,18 @@ public:
     uint32_t FileClose(const std::optional<std::string>& server, uint32_t id) override;
     // The inner API's; it makes no network call, and the inner API must allow it while another
     // thread's call runs (requests ask for it while the next enumeration is under way).
-    // NameOnServer and ReportsExactNames keep NetFileApi's answers (the path as typed,
-    // matched without regard to case): asking the server would queue each request behind
-    // the enumeration in flight, and the requests would no longer share the next one.
     std::string ReportedBasePath(const std::optional<std::string>& server,
                                  const std::string& basePath) override;
+    // The inner API's answer, asked once per server (with the call mutex, after the call in
+    // flight); later asks take no call. A "no" is asked again after a while: it may stand
+    // for a server that did not answer.
+    bool ReportsExactNames(const std::optional<std::string>& server) override;
+    // As the class comment says. `server` empty, "localhost" or a loopback address is this
+    // machine; the share's folder is the one its last successful ShareGetInfo gave (every
+    // query looks its share up first). Servers that do not report exact names match
+    // without regard to case and get the path as typed.
+    std::string NameOnServer(const std::string& server, const std::string& share,
+                             const std::string& path) override;
 
 private:
     struct ShareInfo {
@@ -45,6 +66,20 @@ private:
     std::shared_ptr<Coalescer<ShareInfo>> ShareCoalescerFor(const std::string& server,
                                                             const std::string& share);
     ServerEnumeration EnumerateAll(const std::optional<std::string>& server);
+    std::string SpellingFromServer(const std::string& server, const std::string& share,
+                                   const std::string& path);
+    bool ShareFolderOf(const std::string& server, const std::string& share, std::string* folder);
+
+    using Clock = std::chrono::steady_clock;
+    struct ExactNames {
+        bool exact = false;
+        Clock::time_point askAgain;  // for a "no"
+    };
+    struct Spelling {
+        std::string name;
+        Clock::time_point expires;
+    };
+    using PathKey = std::tuple<std::string, std::string, std::string>;  // server, share, path
 
     std::unique_ptr<NetFileApi> m_inner;
     std::mutex m_callMutex;
@@ -54,6 +89,14 @@ private:
     // waiting keep their coalescer).
     std::map<std::pair<std::string, std::string>, std::shared_ptr<Coalescer<ShareInfo>>>
         m_shareCoalescers;
+
+    // Guards the maps below; never held while waiting for m_callMutex. Each is emptied
+    // before it grows past a bound (the keys come from clients).
+    std::mutex m_namesMutex;
+    std::map<std::optional<std::string>, ExactNames> m_exactNames;
+    std::map<std::pair<std::string, std::string>, std::string> m_shareFolders;
+    std::map<PathKey, Spelling> m_spellings;
+    std::map<PathKey, std::shared_ptr<Coalescer<std::string>>> m_spellingCoalescers;
 };
 
 }  // namespace pellquin

@@ -103,8 +103,8 @@ std::string LocalServerForm(const std::string& basePath) {
 // base path; the entries go back as they came, and the engine keeps those under the path.
 class NetFilesPosix : public NetFileApi {
 public:
-    NetFilesPosix(libnetapi_ctx* context, const std::string& credentialsFile)
-        : m_context(context), m_smb(credentialsFile) {}
+    NetFilesPosix(libnetapi_ctx* context, const SmbCredentials& smbAccount)
+        : m_context(context), m_smb(smbAccount) {}
 
     ~NetFilesPosix() override {
         libnetapi_free(m_context);
@@ -172,6 +172,10 @@ public:
     // Looked up over SMB, as the same user: each name in turn in its folder's listing, the
     // exact spelling first, else the only one that differs in case alone (what a
     // case-insensitive share opened). Only a path the server finds as typed is respelled.
+    // libsmbclient has a context of its own, but it and libnetapi share Samba's process-wide
+    // client state (the talloc stack, configuration, debug buffer, name and connection
+    // caches), none of it guarded for threads: this runs on the thread of the other calls,
+    // never beside one.
     std::string NameOnServer(const std::string& server, const std::string& share,
                              const std::string& path) override {
         SMBCCTX* context = m_smb.Get();
@@ -266,13 +270,15 @@ struct ContextCredentials {
     bool kerberos = false;
     std::optional<SmbCredentials> account;  // nullopt: none, the server judges
     std::string source;                     // the file the account came from
-    std::string namedFile;                  // the file the user named (empty: none)
+    // Whom the server's spelling of names (over libsmbclient) goes out as: read with the
+    // rest, since a re-made context may no longer be allowed to read the file.
+    SmbCredentials smbAccount;
 };
 
 // Chooses and reads the credentials; returns false and sets *error when they cannot be used.
 bool ReadCredentials(const NetCredentials& credentials, ContextCredentials* out,
                      std::string* error) {
-    out->namedFile = credentials.credentialsFile;
+    out->smbAccount = SmbCredentialsOf(credentials.credentialsFile);
     const CredentialsChoice choice =
         ChooseCredentials(credentials.credentialsFile, CurrentCredentialsEnvironment());
     if (choice.source == CredentialsSource::KerberosTicket) {
@@ -348,7 +354,7 @@ std::unique_ptr<NetFileApi> MakeContextClient(const ContextCredentials& credenti
         g_adapterAlive = false;
         return nullptr;
     }
-    return std::make_unique<NetFilesPosix>(context, credentials.namedFile);
+    return std::make_unique<NetFilesPosix>(context, credentials.smbAccount);
 }
 
 }  // namespace

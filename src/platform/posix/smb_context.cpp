@@ -100,6 +100,9 @@ SmbCredentials SmbCredentialsOf(const std::string& namedFile, std::string* file,
 SmbContext::SmbContext(std::string credentialsFile)
     : m_credentialsFile(std::move(credentialsFile)) {}
 
+SmbContext::SmbContext(const SmbCredentials& credentials)
+    : m_credentials(credentials), m_credentialsGiven(true) {}
+
 SmbContext::~SmbContext() {
     if (m_context != nullptr) {
         smbc_free_context(m_context, 1);
@@ -110,7 +113,9 @@ SMBCCTX* SmbContext::Get() {
     if (m_context != nullptr || m_failed) {
         return m_context;
     }
-    m_credentials = SmbCredentialsOf(m_credentialsFile, &m_fileUsed, &m_fileProblem);
+    if (!m_credentialsGiven) {
+        m_credentials = SmbCredentialsOf(m_credentialsFile, &m_fileUsed, &m_fileProblem);
+    }
     SMBCCTX* context = smbc_new_context();
     if (context == nullptr) {
         m_failed = true;

@@ -33,6 +33,9 @@ SmbCredentials SmbCredentialsOf(const std::string& namedFile, std::string* file,
 class SmbContext {
 public:
     explicit SmbContext(std::string credentialsFile);
+    // Authenticating as `credentials`, read already: for a program that may have given up the
+    // right to read the file since (the query service, once it runs as its own user).
+    explicit SmbContext(const SmbCredentials& credentials);
     ~SmbContext();
     SmbContext(const SmbContext&) = delete;
     SmbContext& operator=(const SmbContext&) = delete;
@@ -52,6 +55,7 @@ private:
     std::string m_fileProblem;
     SMBCCTX* m_context = nullptr;
     bool m_failed = false;
+    bool m_credentialsGiven = false;
 };
 
 // Whether `path` names a directory: a local one through stat (symbolic links followed), a UNC
