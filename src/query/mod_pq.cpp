@@ -1,7 +1,7 @@
 #include "query/mod_pq.h"
 
-#include "query/direct_query.h"
 #include "platform/error_codes.h"
+#include "query/direct_query.h"
 #include "query/path_resolution.h"
 
 namespace pellquin {

@@ -30,6 +30,7 @@ void SplitUncName(TPellquinRequest& request, const std::string& unc) {
         request.Share = t.substr(0, shareEnd);
         request.Path = t.substr(shareEnd + 1);
     }
+    request.PathBelowShare = request.Path;
     request.IsLocal = 0;
     request.ErrorCode = 0;
     request.ErrorText.clear();

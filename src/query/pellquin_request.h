@@ -18,6 +18,9 @@ public:
     std::string ClientPath;  // the path as the user typed it; never changed by the engine
     std::string Path;        // in: the path; after resolution: below the share, or the local path
     std::string Share;
+    // Path below the share as resolution left it (empty for a local path). Kept when a service
+    // reply empties Path, so that shown names can take the server's spelling of this part.
+    std::string PathBelowShare;
     std::string ServerPath;  // base path in the server's own terms
     // ServerPath as the rows' PathName write it, where the server writes it otherwise (this
     // machine's Samba: "C:\srv\data" for "/srv/data"); empty: ServerPath itself. Set by a

@@ -1,6 +1,9 @@
 #include "query/result_format.h"
 
+#include <algorithm>
 #include <cctype>
+#include <utility>
+#include <vector>
 
 namespace pellquin {
 namespace {
@@ -19,6 +22,29 @@ bool MatchesAt(const std::string& text, size_t pos, const std::string& pattern) 
         }
     }
     return true;
+}
+
+bool IsSeparator(char c) {
+    return c == '\\' || c == '/';
+}
+
+// [begin, end) of each non-empty component of text, separated by '\\' or '/'.
+std::vector<std::pair<size_t, size_t>> Components(const std::string& text) {
+    std::vector<std::pair<size_t, size_t>> parts;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        while (pos < text.size() && IsSeparator(text[pos])) {
+            ++pos;
+        }
+        const size_t begin = pos;
+        while (pos < text.size() && !IsSeparator(text[pos])) {
+            ++pos;
+        }
+        if (pos > begin) {
+            parts.emplace_back(begin, pos);
+        }
+    }
+    return parts;
 }
 
 }  // namespace
@@ -56,6 +82,25 @@ uint32_t ParseIdText(const std::string& text) {
         value = value * 10u + static_cast<uint32_t>(text[i] - '0');
     }
     return negative ? 0u - value : value;
+}
+
+std::string ClientPathAsServerSpells(const std::string& clientPath, const std::string& path,
+                                     const std::string& serverPath) {
+    const auto client = Components(clientPath);
+    const auto server = Components(serverPath);
+    const size_t count = std::min({Components(path).size(), client.size(), server.size()});
+    std::string spelled = clientPath;
+    for (size_t k = 1; k <= count; ++k) {
+        const auto [clientBegin, clientEnd] = client[client.size() - k];
+        const auto [serverBegin, serverEnd] = server[server.size() - k];
+        const size_t length = clientEnd - clientBegin;
+        if (length != serverEnd - serverBegin ||
+            !MatchesAt(serverPath, serverBegin, clientPath.substr(clientBegin, length))) {
+            break;
+        }
+        spelled.replace(clientBegin, length, serverPath, serverBegin, length);
+    }
+    return spelled;
 }
 
 std::string ClientRelativeName(const std::string& pathName, const std::string& serverPath,

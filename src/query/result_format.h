@@ -18,6 +18,14 @@ std::string IdText(uint32_t id);
 // low 32 bits, so IdText's negative texts read back into the same id.
 uint32_t ParseIdText(const std::string& text);
 
+// clientPath with its last components, as many as `path` (the part below the share) has,
+// spelled as serverPath's last components spell them, where the two differ only in ASCII
+// case: a path typed "\\srv\loose\REP" for the folder the server calls "rep" shows its rows
+// as "\\srv\loose\rep\...", the server's own names. The replacement stops at the first
+// component that differs otherwise; the share and the server name are never touched.
+std::string ClientPathAsServerSpells(const std::string& clientPath, const std::string& path,
+                                     const std::string& serverPath);
+
 // The server's file name in the user's terms: every occurrence of serverPath in pathName,
 // letters matched without regard to case, replaced by clientPath (with a trailing backslash
 // added when serverPath has one and clientPath has not). An empty serverPath leaves the name

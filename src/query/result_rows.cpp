@@ -25,17 +25,17 @@ bool IsNumericColumn(int column) {
 std::vector<ResultRow> MakeResultRows(const TPellquinRequest& request, bool serverRelative) {
     std::vector<ResultRow> rows;
     rows.reserve(request.Items.size());
+    const std::string& base =
+        request.RowsBasePath.empty() ? request.ServerPath : request.RowsBasePath;
+    const std::string client =
+        ClientPathAsServerSpells(request.ClientPath, request.PathBelowShare, base);
     for (const TPellquinItem& item : request.Items) {
         ResultRow row;
         row.id = static_cast<int32_t>(item.Id);
         row.locks = static_cast<int32_t>(item.NumLocks);
         row.cells[kColumnId] = IdText(item.Id);
         row.cells[kColumnFileName] =
-            serverRelative ? item.PathName
-                           : ClientRelativeName(item.PathName,
-                                                request.RowsBasePath.empty() ? request.ServerPath
-                                                                             : request.RowsBasePath,
-                                                request.ClientPath);
+            serverRelative ? item.PathName : ClientRelativeName(item.PathName, base, client);
         row.cells[kColumnUserName] = item.UserName;
         row.cells[kColumnLocks] = std::to_string(row.locks);
         row.cells[kColumnPermissions] = PermissionLetters(item.Permissions);

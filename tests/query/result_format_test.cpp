@@ -54,5 +54,32 @@ TEST(ResultFormat, ClientRelativeNames) {
     }
 }
 
+TEST(ResultFormat, TheTypedPartOfTheClientPathTakesTheServersSpelling) {
+    struct Case {
+        const char* clientPath;
+        const char* path;
+        const char* serverPath;
+        const char* spelled;
+    };
+    const Case cases[] = {
+        {"\\\\srv\\loose\\REP", "REP", "C:\\srv\\x\\rep", "\\\\srv\\loose\\rep"},
+        {"\\\\srv\\loose\\rep\\NOTES.TXT", "rep\\NOTES.TXT", "C:\\x\\rep\\notes.txt",
+         "\\\\srv\\loose\\rep\\notes.txt"},
+        // The share and server names are never respelled, even when they match a folder.
+        {"\\\\SRV\\DATA", "", "C:\\srv\\data", "\\\\SRV\\DATA"},
+        {"\\\\srv\\DATA\\X", "X", "C:\\srv\\data\\x", "\\\\srv\\DATA\\x"},
+        // Mounts and trailing separators, in either style.
+        {"/mnt/data/Sub/", "Sub", "C:\\srv\\data\\sub\\", "/mnt/data/sub/"},
+        // A component that differs by more than case ends the respelling there.
+        {"\\\\srv\\d\\A\\B", "A\\B", "C:\\d\\z\\b", "\\\\srv\\d\\A\\b"},
+        {"\\\\srv\\d\\A\\B", "A\\B", "C:\\d\\a\\bb", "\\\\srv\\d\\A\\B"},
+        {"\\\\srv\\d\\A", "A", "", "\\\\srv\\d\\A"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ClientPathAsServerSpells(c.clientPath, c.path, c.serverPath), c.spelled)
+            << c.clientPath;
+    }
+}
+
 }  // namespace
 }  // namespace pellquin

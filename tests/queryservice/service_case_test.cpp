@@ -83,8 +83,7 @@ TEST(ServiceCase, FoldersThatDifferInCaseAloneListTheirOwnFilesUnderTheServersNa
     const struct {
         std::string path;
         std::set<std::string> names;
-        // The client-relative name of the first row. It keeps the typed part of the path as
-        // typed (a direct check shows the same), so only its remainder is the server's.
+        // The client-relative name of the first row: the server's spelling throughout.
         std::string shown;
     } cases[] = {
         {data + "\\Reports", {"Reports/big.txt"}, data + "\\Reports\\big.txt"},
@@ -93,8 +92,8 @@ TEST(ServiceCase, FoldersThatDifferInCaseAloneListTheirOwnFilesUnderTheServersNa
         {data + "\\Reports\\big.txt", {"Reports/big.txt"}, data + "\\Reports\\big.txt"},
         // One folder differs from the typed name in case alone: the server's to tell.
         {data + "\\REP", {}, ""},
-        {loose + "\\REP", {"rep/notes.txt"}, loose + "\\REP\\notes.txt"},
-        {loose + "\\rep\\NOTES.TXT", {"rep/notes.txt"}, loose + "\\rep\\NOTES.TXT"},
+        {loose + "\\REP", {"rep/notes.txt"}, loose + "\\rep\\notes.txt"},
+        {loose + "\\rep\\NOTES.TXT", {"rep/notes.txt"}, loose + "\\rep\\notes.txt"},
         {loose + "\\Reports", {"Reports/big.txt"}, loose + "\\Reports\\big.txt"},
         {loose + "\\reports", {"reports/q1.xls"}, loose + "\\reports\\q1.xls"},
     };
