@@ -55,9 +55,9 @@ class RecordingPopen(subprocess.Popen):
 def main():
     extension, api, uris = sys.argv[1], sys.argv[2], sys.argv[3:]
     subprocess.Popen = RecordingPopen
-    spec = importlib.util.spec_from_file_location("extension", extension)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    found = importlib.util.spec_from_file_location("extension", extension)
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
     providers = [
         value()
         for value in vars(module).values()
