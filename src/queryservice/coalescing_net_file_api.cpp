@@ -58,8 +58,10 @@ bool IsThisMachine(const std::string& server) {
 // the share's case rule), or a name is missing without a single other spelling that differs
 // in ASCII case alone (nothing the server could open in its stead; several such spellings
 // are left as typed, as a direct check leaves them). False when a name would be respelled,
-// or something cannot be looked at: the server must then be asked. "." and ".." are the
-// server's to judge, and never lead out of the folder here.
+// or something cannot be looked at: the server must then be asked. ".", ".." and symbolic
+// links are the server's to judge (its own rules say whether a link may lead out of the
+// share), and are never followed here: a client must not learn, even from how soon the
+// answer comes, what a folder outside the share holds.
 bool FileSystemKeepsTyped(const std::string& folder, const std::string& path) {
     namespace fs = std::filesystem;
     const std::string root = UnixPathOfServerPath(folder);
@@ -80,7 +82,10 @@ bool FileSystemKeepsTyped(const std::string& folder, const std::string& path) {
             return false;
         }
         std::error_code error;
-        const fs::file_status status = fs::status(dir / name, error);
+        const fs::file_status status = fs::symlink_status(dir / name, error);
+        if (fs::is_symlink(status)) {
+            return false;
+        }
         if (fs::exists(status)) {
             dir /= name;
             continue;

@@ -29,8 +29,10 @@ namespace pellquin {
 // found there as typed, or one the server cannot have found in another spelling, is
 // settled at once. Only a path that a case-insensitive share would open under another
 // spelling (the share's case rule is the server's to tell), a path below a folder the
-// service may not read, and every path of another machine are asked of the server, one
-// call shared by the requests that wait for it and its answer kept for a few seconds.
+// service may not read or through a symbolic link (never followed here, so that nothing
+// outside the share is looked at), and every path of another machine are asked of the
+// server, one call shared by the requests that wait for it and its answer kept for a few
+// seconds.
 class CoalescingNetFileApi : public NetFileApi {
 public:
     explicit CoalescingNetFileApi(std::unique_ptr<NetFileApi> inner);

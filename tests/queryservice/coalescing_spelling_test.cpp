@@ -251,5 +251,44 @@ TEST(CoalescingNetFileApiSpelling, AServerThatIgnoresCaseGetsThePathAsTypedWitho
     EXPECT_EQ(server.typeAsks, 1) << "a \"no\" is kept for a while too";
 }
 
+// A link in the share that leads out of it: whether the server is asked must not depend on
+// what the folder outside holds (a client could time the answers and learn its names), so a
+// path through a link is always the server's to judge, which applies its own link rules.
+TEST(CoalescingNetFileApiSpelling, APathThroughALinkIsTheServersToJudge) {
+    namespace fs = std::filesystem;
+    char pattern[] = "/tmp/pellquin-spelling-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string base = pattern;
+    fs::create_directories(base + "/share/inside");
+    fs::create_directories(base + "/outside/Secret");
+    fs::create_symlink("../outside", base + "/share/out");
+    fs::create_symlink("inside", base + "/share/near");
+
+    auto owned = std::make_unique<SpellingServer>();
+    SpellingServer& server = *owned;
+    server.folder = SambaServerForm(base + "/share");
+    CoalescingNetFileApi api(std::move(owned));
+    std::string folder;
+    ASSERT_EQ(api.ShareGetInfo("", "data", &folder), 0u);
+    // Found as typed outside, one other spelling outside, nothing outside; a link that stays
+    // in the share is the server's too.
+    const std::vector<std::string> typed = {"out\\Secret", "out\\secret", "out\\nothing",
+                                            "near\\x.txt"};
+    for (const std::string& path : typed) {
+        EXPECT_EQ(api.NameOnServer("", "data", path), path);
+    }
+    std::vector<std::string> asked = server.Asked();
+    std::sort(asked.begin(), asked.end());
+    std::vector<std::string> expected;
+    for (const std::string& path : typed) {
+        expected.push_back(" " + path);
+    }
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(asked, expected);
+
+    std::error_code ignored;
+    fs::remove_all(base, ignored);
+}
+
 }  // namespace
 }  // namespace pellquin
