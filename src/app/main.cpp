@@ -38,6 +38,7 @@
 #include "query/mod_pq.h"
 #include "query/service_client.h"
 #include "query/tcp_transport.h"
+#include "query/terminal_text.h"
 #include "service/log_text_window.h"
 #include "settings/settings_store.h"
 #include "shell/context_menus.h"
@@ -76,7 +77,9 @@ int main(int argc, char** argv) {
         std::string codePageError;
         auto wireText = MakeWireText(settings->LoadServiceCodePage(), &codePageError);
         if (!wireText) {
-            std::cerr << "pellquin: the ServiceCodePage setting: " << codePageError << "\n";
+            // The error quotes the stored value, which is the settings file's text.
+            std::cerr << "pellquin: the ServiceCodePage setting: "
+                      << NeutralisedText(codePageError, TextUse::TableCell) << "\n";
         }
         auto serviceClient =
             wireText ? std::make_unique<ServiceClient>(
