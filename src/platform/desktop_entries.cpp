@@ -188,12 +188,14 @@ std::string NemoAction(const std::string& executable) {
            "\n"
            "Comment=Who holds this file or folder open on its server\n"
            "Icon-Name=system-search\n"
-           // %F, not %U: the program takes paths, and Nemo gives the path of the GVfs mount
-           // for a file on an SMB share. Nemo puts it in double quotes with " and \ escaped,
-           // which GLib's shell parser reads back exactly.
+           // %U, not %F: an item on an SMB share that GVfs has not mounted has no path, and
+           // %F would hand an empty argument. The program reads the file:// URL of a local
+           // item as its path and an smb:// URL as its UNC name. Nemo puts the URL in double
+           // quotes as it is: GIO escapes the " and \ that GLib's shell parser would read, and
+           // Nemo scans on after what it inserted, so the URL's escapes are not tokens.
            "Exec=" +
            GLibCommandWord(executable) +
-           " %F\n"
+           " %U\n"
            "Quote=double\n"
            "Selection=s\n"
            "Extensions=any;\n" +

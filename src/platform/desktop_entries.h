@@ -23,8 +23,8 @@ std::string NautilusScript(const std::string& executable);
 // One Thunar custom action (<action> element) for all files and folders.
 std::string ThunarAction(const std::string& executable);
 
-// A Nemo action (.nemo_action) for one chosen file or folder; Nemo hands its path (for an SMB
-// share the path of its GVfs mount) as %F, double-quoted.
+// A Nemo action (.nemo_action) for one chosen file or folder; Nemo hands its URL (file:// for
+// a local item, smb:// for one on an SMB share, mounted or not) as %U, double-quoted.
 std::string NemoAction(const std::string& executable);
 
 // A Caja action (Caja-Actions, FileManager-Actions desktop file, Type=Action) for one chosen

@@ -5,6 +5,28 @@
 #include "platform/hex_digit.h"
 
 namespace pellquin {
+namespace {
+
+// Whether `text` starts with `lower` (lower-case ASCII), letters compared in any case: URL
+// schemes and host names are case-insensitive.
+bool StartsWithIgnoringAsciiCase(const std::string& text, const std::string& lower) {
+    if (text.size() < lower.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < lower.size(); ++i) {
+        const char c = text[i];
+        if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != lower[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool EqualsIgnoringAsciiCase(const std::string& text, const std::string& lower) {
+    return text.size() == lower.size() && StartsWithIgnoringAsciiCase(text, lower);
+}
+
+}  // namespace
 
 std::string PercentDecoded(const std::string& text) {
     std::string out;
@@ -23,14 +45,8 @@ std::string PercentDecoded(const std::string& text) {
 
 std::optional<std::string> UncNameFromSmbUrl(const std::string& text) {
     const std::string scheme = "smb://";
-    if (text.size() < scheme.size()) {
+    if (!StartsWithIgnoringAsciiCase(text, scheme)) {
         return std::nullopt;
-    }
-    for (size_t i = 0; i < scheme.size(); ++i) {
-        const char c = text[i];
-        if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != scheme[i]) {
-            return std::nullopt;
-        }
     }
     const size_t hostStart = scheme.size();
     const size_t pathStart = std::min(text.find('/', hostStart), text.size());
@@ -58,12 +74,58 @@ std::optional<std::string> UncNameFromSmbUrl(const std::string& text) {
         }
         start = end;
     }
+    if (unc.find('\0') != std::string::npos) {
+        return std::nullopt;
+    }
     return unc;
+}
+
+std::optional<std::string> LocalPathFromFileUrl(const std::string& text) {
+    const std::string scheme = "file:";
+    if (!StartsWithIgnoringAsciiCase(text, scheme)) {
+        return std::nullopt;
+    }
+    size_t pathStart = scheme.size();
+    if (text.compare(pathStart, 2, "//") == 0) {
+        const size_t hostStart = pathStart + 2;
+        pathStart = std::min(text.find('/', hostStart), text.size());
+        const std::string host = text.substr(hostStart, pathStart - hostStart);
+        if (!host.empty() && !EqualsIgnoringAsciiCase(host, "localhost")) {
+            return std::nullopt;
+        }
+    }
+    if (pathStart >= text.size() || text[pathStart] != '/' ||
+        text.find_first_of("?#", pathStart) != std::string::npos) {
+        return std::nullopt;
+    }
+    std::string path;
+    path.reserve(text.size() - pathStart);
+    for (size_t i = pathStart; i < text.size(); ++i) {
+        if (text[i] != '%') {
+            path += text[i];
+            continue;
+        }
+        if (i + 2 >= text.size() || HexDigitValue(text[i + 1]) < 0 ||
+            HexDigitValue(text[i + 2]) < 0) {
+            return std::nullopt;
+        }
+        const char byte =
+            static_cast<char>(HexDigitValue(text[i + 1]) * 16 + HexDigitValue(text[i + 2]));
+        if (byte == '\0' || byte == '/') {
+            return std::nullopt;
+        }
+        path += byte;
+        i += 2;
+    }
+    return path;
 }
 
 std::string PathFromTypedText(const std::string& text) {
     if (const auto unc = UncNameFromSmbUrl(text)) {
         return *unc;
+    }
+    if (const auto path = LocalPathFromFileUrl(text)) {
+        return *path;
     }
     return text;
 }

@@ -388,7 +388,8 @@ TEST(CliService, ADecliningServiceIsNeitherNothingOpenNorAClose) {
 }
 
 // A local path is listed against this machine's own Samba server, and the rows come back in
-// the local form the user typed (the server's "C:\..." form with --server-relative). "This
+// the local form the user typed (the server's "C:\..." form with --server-relative); a
+// file:// URL, as file managers hand local items, is that local path, percent-decoded. "This
 // machine's server" listens on 127.0.0.1, so the test runs in a private network namespace of
 // its own where that address is free.
 TEST(CliSamba, ALocalPathListsThisMachinesServerInTheLocalForm) {
@@ -407,7 +408,8 @@ TEST(CliSamba, ALocalPathListsThisMachinesServerInTheLocalForm) {
                 return "(no server) " + sandbox.error();
             }
             FileHolder holder(sandbox, sandbox.userCredentials(),
-                              {"r:reports/q1.xls", "r:readme.txt", "r:rep/notes.txt"});
+                              {"r:reports/q1.xls", "r:readme.txt", "r:rep/notes.txt",
+                               "r:Projekte Übersicht/Café Zürich.txt"});
             if (!holder.ok()) {
                 return "(no holder) " + holder.error();
             }
@@ -419,10 +421,14 @@ TEST(CliSamba, ALocalPathListsThisMachinesServerInTheLocalForm) {
             local.insert(local.end(), {"check", folder});
             auto server = check;
             server.insert(server.end(), {"--server-relative", "check", folder});
+            auto url = check;
+            url.insert(url.end(),
+                       {"check", "file://" + sandbox.shareDir() + "/Projekte%20%C3%9Cbersicht"});
             const auto localRows = RunProgram(local);
             const auto serverRows = RunProgram(server);
-            return folder + "\n" + localRows.out + "--\n" + serverRows.out + "--\n" +
-                   localRows.err + serverRows.err;
+            const auto urlRows = RunProgram(url);
+            return folder + "\n" + localRows.out + "--\n" + serverRows.out + "--\n" + urlRows.out +
+                   "--\n" + localRows.err + serverRows.err + urlRows.err;
         },
         120);
     if (answer.rfind("(no private network namespace)", 0) == 0) {
@@ -436,6 +442,9 @@ TEST(CliSamba, ALocalPathListsThisMachinesServerInTheLocalForm) {
         << answer;
     EXPECT_NE(answer.find("," + serverForm + "\\q1.xls,pquser,0,R\r\n--\n"), std::string::npos)
         << answer;
+    const std::string decoded =
+        folder.substr(0, folder.rfind('/')) + "/Projekte Übersicht/Café Zürich.txt";
+    EXPECT_NE(answer.find("," + decoded + ",pquser,0,R\r\n--\n"), std::string::npos) << answer;
     EXPECT_EQ(answer.find("readme"), std::string::npos) << answer;
     EXPECT_EQ(answer.find("notes"), std::string::npos) << answer;
 }

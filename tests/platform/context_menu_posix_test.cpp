@@ -22,6 +22,7 @@
 
 #include "platform/context_menu.h"
 #include "platform/posix/context_menu_posix.h"
+#include "platform/smb_url.h"
 
 extern char** environ;
 
@@ -509,24 +510,33 @@ TEST_F(DesktopContextMenuTest, NemoAndCajaStartTheProgramWithTheChosenItemAsItsO
     const fs::path odd = m_root / "files" / "back\\slash `tick` #1 \"q\\\" 'a\\'b'";
     WriteText(odd, "data");
     const std::string smb = "smb://server/share/Q1%20report%20'final'%20100%25.xls";
+    const std::string unc = "\\\\server\\share\\Q1 report 'final' 100%.xls";
     const struct {
         const char* kind;
         fs::path entry;
         std::string item;
+        std::string received;  // the program's one argument
+        std::string checked;   // what the program checks for it
     } cases[] = {
-        {"nemo", NemoFile(), m_item.string()},
-        {"nemo", NemoFile(), odd.string()},
-        {"caja", CajaFile(), m_item.string()},
-        {"caja", CajaFile(), odd.string()},
+        // Nemo hands URLs: a local item's file:// URL as GIO escapes it, and an item on a
+        // share that GVfs has not mounted (no path, so the launcher's %F would be empty) as
+        // its smb:// URL.
+        {"nemo", NemoFile(), m_item.string(), FileUrl(m_item.string()), m_item.string()},
+        {"nemo", NemoFile(), odd.string(), FileUrl(odd.string()), odd.string()},
+        {"nemo", NemoFile(), smb, smb, unc},
+        {"caja", CajaFile(), m_item.string(), m_item.string(), m_item.string()},
+        {"caja", CajaFile(), odd.string(), odd.string(), odd.string()},
         // The smb profile: the URL as it is, which the program reads as a UNC name.
-        {"caja", CajaFile(), smb},
+        {"caja", CajaFile(), smb, smb, unc},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.kind) + " " + c.item);
         EXPECT_EQ(RunProgram({python, kTestDir + "/glib_action_launcher.py", c.kind,
                               c.entry.string(), c.item}),
                   0);
-        EXPECT_EQ(Received(), c.item + "\n");
+        const std::string received = Received();
+        EXPECT_EQ(received, c.received + "\n");
+        EXPECT_EQ(PathFromTypedText(received.substr(0, received.find('\n'))), c.checked);
     }
 }
 
