@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "answer_in_child.h"
+#include "pipe_lines.h"
 
 namespace pellquin::test {
 namespace {
@@ -216,35 +217,7 @@ std::string GvfsSession::InMounts(const std::function<std::string()>& body) cons
 }
 
 bool GvfsSession::ReadLine(std::string* line, int timeoutMs) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        const auto newline = m_pending.find('\n');
-        if (newline != std::string::npos) {
-            *line = m_pending.substr(0, newline);
-            m_pending.erase(0, newline + 1);
-            return true;
-        }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                              deadline - std::chrono::steady_clock::now())
-                              .count();
-        if (left <= 0) {
-            return false;
-        }
-        pollfd fd = {m_fromSession, POLLIN, 0};
-        const int ready = poll(&fd, 1, static_cast<int>(left));
-        if (ready < 0 && errno == EINTR) {
-            continue;
-        }
-        if (ready <= 0) {
-            return false;
-        }
-        char buffer[4096];
-        const ssize_t n = read(m_fromSession, buffer, sizeof buffer);
-        if (n <= 0) {
-            return false;
-        }
-        m_pending.append(buffer, static_cast<size_t>(n));
-    }
+    return ReadPipeLine(m_fromSession, &m_pending, line, timeoutMs);
 }
 
 }  // namespace pellquin::test
